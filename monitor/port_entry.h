@@ -1,0 +1,144 @@
+// A port's settings and per-job state. No Windows header here: handles are
+// opaque pointers and sockets pointer-sized integers, so the table logic and
+// the codecs that touch these records build and run on Linux as well.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace monitor {
+
+using Handle = void*;
+using Socket = std::uintptr_t;
+inline constexpr Socket kNoSocket = ~Socket{0};  // INVALID_SOCKET
+
+enum PortKind : std::uint32_t {
+  kLpr = 0,
+  kIpp = 1,
+  kRaw = 2,
+  kMail = 3,
+  kPassThrough = 4,
+};
+
+enum StateFlag : std::uint32_t {
+  kJobActive = 0x0001,
+  kNetworkEntry = 0x0008,
+  kSeen = 0x0010,
+  kConnected = 0x0020,
+  kWriteFailed = 0x0040,
+  kErrorState = 0x0080,
+  kWatchRequested = 0x0100,
+  kWatchRunning = 0x0200,
+  kPollRequested = 0x0400,
+  kPollRunning = 0x0800,
+};
+
+struct PortEntry;
+// Write-through procedure of a printable kind: entry, data, length, out count.
+using SendProc = bool (*)(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
+                          std::uint32_t* written);
+
+struct LprBlock {
+  Socket socket;
+  char HostName[65];
+  char PortName[33];  // the LPR queue
+  std::uint16_t PortNum;
+  std::uint32_t NonRFCPorts;
+  std::uint32_t NonByteCount;
+};
+
+struct IppBlock {
+  Socket data_socket;
+  Socket status_socket;
+  Handle poll_event;
+  char URL[257];
+  char host[65];
+  char path[33];
+  char ProxyName[257];
+  std::uint32_t port;
+  std::uint32_t ProxyNum;
+  std::uint32_t request_id;
+  std::uint32_t job_id;
+  std::uint32_t MaxChunk;
+  std::uint32_t Chunked;
+  std::uint32_t UseProxy;
+  std::uint32_t JobSheets;
+  std::uint32_t Base64;
+  std::uint32_t accepting;
+  std::uint16_t severity;
+  char UserName[65];
+  char PassWord[65];  // clear text, for the Authorization header
+  char Language[17];
+  char* make_and_model;  // 1024 bytes while a printer is being identified
+  std::uint32_t transport_index;
+};
+
+struct RawBlock {
+  Socket socket;
+  char HostName[65];
+  std::uint16_t PortNum;
+};
+
+struct MailBlock {
+  char SmtpServer[33];
+  char FromAddr[65];
+  char FromName[256];
+  char ToAddr[6500];
+  char Subject[66];
+  char Body[1028];
+  char Signature[514];
+  char AuthID[257];
+  char AuthPass[257];  // kept scrambled
+  std::uint32_t AuthType;
+  std::uint16_t CharCode;
+  std::uint32_t DivideSize;
+  std::uint32_t DivideFile;
+  std::uint32_t NoPrint;
+  std::uint32_t EditBody;
+};
+
+struct PortEntry {
+  PortEntry* next;
+  char* name;  // stored right behind the entry, in the same allocation
+  char* description;
+  std::uint32_t flags;
+  char* remote_name;
+  Handle printer;
+  std::uint32_t job_id;
+  Handle spool_file;
+  std::uint32_t bytes_spooled;
+  std::uint32_t job_size;
+  std::uint32_t bytes_sent;
+  std::uint32_t send_at_end;
+  std::uint32_t printer_attributes;
+  std::uint32_t cmd_timeout;
+  std::uint32_t data_timeout;
+  std::uint32_t send_error;
+  std::uint32_t cached_job_status;
+  std::uint32_t printer_status;
+  std::uint32_t kind;
+  std::uint32_t NonSpool;
+  char* user_name;
+  char* document_name;
+  Handle watch_event;
+  void* block;
+  std::uint8_t prompt_state;
+  std::uint32_t prompt_running;
+  std::uint32_t prompt_message_id;
+  std::uint32_t Reconnection;
+  std::uint32_t SendBufSize;
+  SendProc send;
+  // The kind the protocol block was made for. "PrintMode" may be changed in
+  // the registry behind the monitor's back; a block is only ever read or
+  // written as the kind it really is.
+  std::uint32_t block_kind;
+};
+
+inline LprBlock* Lpr(PortEntry* p) { return static_cast<LprBlock*>(p->block); }
+inline IppBlock* Ipp(PortEntry* p) { return static_cast<IppBlock*>(p->block); }
+inline RawBlock* Raw(PortEntry* p) { return static_cast<RawBlock*>(p->block); }
+inline MailBlock* Mail(PortEntry* p) { return static_cast<MailBlock*>(p->block); }
+
+// Size of the protocol block of a kind; 0 for kinds that have none.
+std::size_t BlockSize(std::uint32_t kind);
+
+}  // namespace monitor

@@ -1,0 +1,39 @@
+// Text helpers shared by every subsystem. Platform-free: the DLL has no C
+// runtime, and these also run under the Linux test build and the fuzzers.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace monitor {
+
+std::size_t TextLength(const char* text);
+
+// Copies at most size - 1 characters and always terminates (size > 0).
+void CopyText(char* out, std::size_t size, const char* text);
+
+// Appends as much of text as fits, keeping the terminator.
+void AppendText(char* out, std::size_t size, const char* text);
+
+// ASCII letters compared without regard to case; other bytes exactly.
+bool EqualNoCase(const char* a, const char* b);
+bool EqualNoCaseN(const char* a, const char* b, std::size_t count);
+
+// Turns the two-character sequences "\n" into CR LF and "\t" into a tab, in
+// place, scanning the first `length` characters. Returns the line count.
+int ConvertEscapes(char* text, std::size_t length);
+
+// Digits 0-9, a-f, A-F only; stops at the first digit not below `base`.
+// Returns -1 for a base below 1 or any other character, 0 for "".
+std::int32_t ParseNumber(const char* text, int base);
+
+// Number of printf conversions in a format ("%%" is none). A message text is
+// only used as a format when it has at most one, so a damaged INI file can
+// not make the formatter read arguments that were never passed.
+int CountConversions(const char* format);
+
+// The monitor is named after its own file: "C:\x\Vexamon.dll" gives
+// "Vexa Network Printer Port". Without any "\" the name is empty.
+inline constexpr std::size_t kMonitorNameSize = 38;  // 37 characters and the zero
+void MonitorNameFromPath(const char* module_path, char out[kMonitorNameSize]);
+
+}  // namespace monitor
