@@ -2,6 +2,7 @@
 // as a whole. Job operations are in job.cpp.
 #include "monitor/monitor.h"
 
+#include <winnetwk.h>
 #include <winsock.h>
 
 #include "monitor/ini.h"

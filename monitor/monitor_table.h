@@ -5,6 +5,14 @@
 // this header too.
 #pragma once
 #include <windows.h>
+#include <winspool.h>
+
+// winspool.h maps these names to its client calls (EnumPortsA, ...); here
+// they name the monitor's own operations. Call the client ones by their A name.
+#undef EnumPorts
+#undef AddPort
+#undef ConfigurePort
+#undef DeletePort
 
 namespace monitor {
 
