@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# Usage: check_dll.sh DLL ALLOWLIST
+#
+# Checks that an i686 Vexamon.dll can be loaded and run by Windows 95 on a
+# 486: PE shape, the single undecorated export, header versions 4.0, imports
+# limited to what Windows 95 exports (ALLOWLIST, see win95-exports.txt), no C
+# runtime, and no instruction newer than the 486.
+#
+# Exit status: 0 all checks pass (one summary line), 1 at least one violation
+# (every violation is printed), 2 the checker could not run (usage, missing
+# objdump, malformed allow-list).
+#
+# Allow-list format: one "DLL FUNCTION" per line, DLL matched case-insensitively,
+# FUNCTION case-sensitively (GetProcAddress is). "WSOCK32.dll #115" allows an
+# import by ordinal; only WSOCK32 may be imported by ordinal, because only the
+# WinSock 1.1 ordinals are fixed across vendors and versions. Lines starting
+# with '#' are comments; " # text" after the entry is a comment too.
+
+set -u
+export LC_ALL=C
+
+OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
+ALLOWED_DLLS="ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MPR.DLL USER32.DLL WINSPOOL.DRV WSOCK32.DLL"
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 DLL ALLOWLIST" >&2
+  exit 2
+fi
+dll=$1
+list=$2
+name=${dll##*/}
+for f in "$dll" "$list"; do
+  if [ ! -r "$f" ]; then
+    echo "check_dll: cannot read $f" >&2
+    exit 2
+  fi
+done
+if ! command -v "$OBJDUMP" >/dev/null 2>&1; then
+  echo "check_dll: $OBJDUMP not found (install binutils-mingw-w64-i686)" >&2
+  exit 2
+fi
+
+tmp=$(mktemp -d) || exit 2
+trap 'rm -rf "$tmp"' EXIT
+
+violations=0
+violate() {
+  echo "$name: $*"
+  violations=$((violations + 1))
+}
+
+# --- allow-list -------------------------------------------------------------
+# Normalised to "UPPERCASE-DLL<TAB>FUNCTION" so that lookups are exact.
+awk -v allowed="$ALLOWED_DLLS" '
+  BEGIN { n = split(allowed, a, " "); for (i = 1; i <= n; i++) ok[a[i]] = 1 }
+  /^[ \t]*(#|$)/ { next }
+  {
+    line = $0
+    sub(/[ \t]+#([ \t].*)?$/, "", line)
+    if (split(line, f, /[ \t]+/) != 2) { bad(NR, "expected \"DLL FUNCTION\""); next }
+    d = toupper(f[1])
+    if (!(d in ok)) { bad(NR, "DLL " f[1] " is not one the monitor may import from"); next }
+    if (f[2] ~ /^#[0-9]+$/) {
+      if (d != "WSOCK32.DLL") { bad(NR, "only WSOCK32 may be imported by ordinal"); next }
+    } else if (f[2] !~ /^[A-Za-z_][A-Za-z0-9_]*$/) { bad(NR, "bad function name " f[2]); next }
+    print d "\t" f[2]
+  }
+  function bad(nr, msg) { printf "%s:%d: %s\n", FILENAME, nr, msg > "/dev/stderr"; errors++ }
+  END { exit errors ? 1 : 0 }
+' "$list" >"$tmp/allow.raw" || { echo "check_dll: malformed allow-list $list" >&2; exit 2; }
+sort -u "$tmp/allow.raw" >"$tmp/allow"
+
+# --- headers ----------------------------------------------------------------
+if ! "$OBJDUMP" -p "$dll" >"$tmp/p" 2>"$tmp/err"; then
+  violate "objdump cannot read it as a PE file: $(head -n1 "$tmp/err")"
+  echo "$name: FAILED, $violations violation(s)"
+  exit 1
+fi
+
+field() { awk -v k="$1" '$1 == k { print $2; exit }' "$tmp/p"; }
+
+grep -q 'file format pei-i386$' "$tmp/p" ||
+  violate "not a PE32 i386 image ($(grep -o 'file format .*' "$tmp/p" | head -n1))"
+[ "$(field Magic)" = 010b ] || violate "optional header magic $(field Magic), want 010b (PE32)"
+# objdump lists each Characteristics flag on its own line.
+awk '/^Characteristics/ { on = 1; next } on && /^\t/ { if ($1 == "DLL") found = 1; next } { on = 0 }
+     END { exit !found }' "$tmp/p" || violate "the DLL flag is not set in the file characteristics"
+
+os="$(field MajorOSystemVersion).$(field MinorOSystemVersion)"
+sub="$(field MajorSubsystemVersion).$(field MinorSubsystemVersion)"
+[ "$os" = 4.0 ] || violate "OS version $os, want 4.0"
+[ "$sub" = 4.0 ] || violate "subsystem version $sub, want 4.0"
+grep -Eq '^Subsystem[[:space:]]+00000002' "$tmp/p" ||
+  violate "subsystem is '$(grep -E '^Subsystem[[:space:]]' "$tmp/p" | cut -f3-)', want Windows GUI (2)"
+
+# Data directory sizes: "Entry 9 <rva> <size> Thread Storage Directory ...".
+dir_size() { awk -v e="$1" '$1 == "Entry" && $2 == e { print $4; exit }' "$tmp/p"; }
+# Windows 95 never initialises implicit TLS of a DLL loaded with LoadLibrary,
+# which is how the spooler loads a monitor.
+[ "$(dir_size 9)" = 00000000 ] || violate "has a TLS directory (thread_local / __thread): unusable on Windows 95"
+# Delay-loaded imports would bypass the import check below.
+[ "$(dir_size d)" = 00000000 ] || violate "has delay-load imports, which this check cannot vet"
+
+# --- exports ----------------------------------------------------------------
+awk '/^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
+     on && /^[ \t]*\[ *[0-9]+\]/ { sub(/^[ \t]*\[ *[0-9]+\][ \t]+/, ""); print; next }
+     on { on = 0 }' "$tmp/p" >"$tmp/exports"
+eat=$(awk '/^\tExport Address Table[ \t]+[0-9a-f]+$/ { print $NF; exit }' "$tmp/p")
+if ! grep -q '^The Export Tables' "$tmp/p"; then
+  violate "has no export table, want exactly InitializeMonitorEx"
+else
+  while IFS= read -r e; do
+    [ "$e" = InitializeMonitorEx ] && continue
+    case $e in
+      *InitializeMonitorEx*) violate "export '$e' is decorated, want plain InitializeMonitorEx (.def file)" ;;
+      *) violate "extra export '$e'" ;;
+    esac
+  done <"$tmp/exports"
+  grep -qx InitializeMonitorEx "$tmp/exports" || violate "does not export InitializeMonitorEx by name"
+  [ "$((16#${eat:-0}))" -le 1 ] ||
+    violate "export address table has $((16#$eat)) entries, want 1 (ordinal-only exports?)"
+fi
+
+# --- imports ----------------------------------------------------------------
+# One "DLL<TAB>name" or "DLL<TAB>#ordinal" per imported function. objdump shows
+# an ordinal import as a thunk with the top bit set and member name <none>.
+awk '/^The Import Tables/ { on = 1; next }
+     on && /^[A-Za-z]/ { on = 0 }
+     on && /^\tDLL Name: / { dll = $3; next }
+     on && dll != "" && /^\t[0-9a-f]+\t *[0-9]+/ {
+       split($0, c, "\t"); split(c[3], w, " ")
+       if (length(c[2]) == 8 && c[2] ~ /^[89a-f]/ && (w[2] == "" || w[2] == "<none>"))
+         print dll "\t#" w[1]
+       else
+         print dll "\t" w[2]
+     }' "$tmp/p" >"$tmp/imports"
+
+crt_re='^(msvcr.*|msvcp.*|msvcrt.*|crtdll|ucrtbase.*|vcruntime.*|api-ms-win-crt-.*|libgcc_s.*|libstdc\+\+.*|libwinpthread.*|cygwin1|msys-2\.0)\.dll$'
+ndll=0
+for d in $(cut -f1 "$tmp/imports" | sort -uf); do
+  ndll=$((ndll + 1))
+  D=${d^^}
+  funcs=$(awk -F'\t' -v d="$D" 'toupper($1) == d { printf "%s%s", sep, $2; sep = ", " }' "$tmp/imports")
+  lower=${d,,}
+  if [[ $lower =~ $crt_re ]]; then
+    violate "imports the C runtime $d: $funcs"
+    continue
+  fi
+  case " $ALLOWED_DLLS " in
+    *" $D "*) ;;
+    *) violate "imports from $d, which is not allowed: $funcs"; continue ;;
+  esac
+  awk -F'\t' -v d="$D" 'toupper($1) == d' "$tmp/imports" | while IFS=$'\t' read -r spelt fn; do
+    if [[ $fn == \#* && $D != WSOCK32.DLL ]]; then
+      echo "$name: imports $spelt $fn by ordinal; only WSOCK32 ordinals are stable"
+    elif ! grep -qxF "$D	$fn" "$tmp/allow"; then
+      echo "$name: imports $spelt $fn, which is not on the Windows 95 allow-list"
+    fi
+  done >"$tmp/bad_imports"
+  while IFS= read -r l; do
+    echo "$l"
+    violations=$((violations + 1))
+  done <"$tmp/bad_imports"
+done
+nimp=$(wc -l <"$tmp/imports")
+
+# --- instructions -----------------------------------------------------------
+# Anything a 486 (with FPU) lacks that a compiler or assembler might emit.
+# Allowed on purpose: cpuid (only by explicit use, after probing), ud2 (meant
+# to trap, and on a 486 it still traps), pause and tzcnt (GCC's "rep nop" and
+# "rep bsf" encodings, which a 486 runs as nop and bsf). "(bad)" is not flagged:
+# ld puts the constructor-list words (0xffffffff) into .text.
+if ! "$OBJDUMP" -d --no-show-raw-insn "$dll" >"$tmp/d" 2>"$tmp/err"; then
+  violate "objdump cannot disassemble it: $(head -n1 "$tmp/err")"
+fi
+awk -v name="$name" '
+  /^[0-9a-f]+ <.*>:$/ { fn = $2; sub(/:$/, "", fn); next }
+  /^ *[0-9a-f]+:\t/ {
+    addr = $1; sub(/:$/, "", addr)
+    t = $0; sub(/^ *[0-9a-f]+:\t/, "", t); insns++
+    n = split(t, w, /[ \t]+/); i = 1
+    while (i < n && w[i] ~ /^(lock|rep|repz|repe|repnz|repne|data16|data32|addr16|addr32|cs|ds|es|fs|gs|ss|bnd|notrack|xacquire|xrelease)$/) i++
+    m = w[i]; why = ""
+    if (m ~ /^cmov/) why = "CMOV needs a Pentium Pro"
+    else if (m ~ /^fcmov/) why = "FCMOV needs a Pentium Pro"
+    else if (m ~ /^fu?comip?$/) why = "FCOMI/FUCOMI need a Pentium Pro"
+    else if (m ~ /^nop[wlq]?$/ && i < n) why = "multi-byte NOP (0F 1F) needs a Pentium Pro"
+    else if (m ~ /^(cmpxchg8b|cmpxchg16b|rdtscp?|rdpmc|sysenter|sysexit|syscall|sysret)$/) why = "needs a Pentium or later"
+    else if (m ~ /^(emms|femms|sfence|lfence|mfence|clflush|clflushopt|clwb|movnti[lq]?|v?ldmxcsr|v?stmxcsr|fxsave|fxrstor|xsave.*|xrstor.*|fisttp.*|prefetch.*|endbr32|endbr64|xgetbv|rdrand|rdseed|xbegin|xend|xabort|xtest)$/) why = "MMX/SSE-era or later instruction"
+    else if (m ~ /^(popcnt|lzcnt|movbe|crc32|andn|bextr|blsi|blsmsk|blsr|bzhi|pdep|pext|sarx|shlx|shrx|rorx|mulx|adcx|adox)[bwlq]?$/) why = "needs a CPU far newer than a 486"
+    else if (t ~ /%([xyz]mm[0-9]|mm[0-7]|k[0-7]([^0-9]|$))/) why = "uses MMX/SSE/AVX registers"
+    if (why != "") { printf "%s: %s at %s in %s: %s\n", name, why, addr, fn, t; bad++ }
+  }
+  END { print insns + 0 > "/dev/stderr"; exit bad ? 1 : 0 }
+' "$tmp/d" >"$tmp/bad_insns" 2>"$tmp/ninsns"
+while IFS= read -r l; do
+  echo "$l"
+  violations=$((violations + 1))
+done <"$tmp/bad_insns"
+ninsns=$(cat "$tmp/ninsns")
+
+if [ "$violations" -ne 0 ]; then
+  echo "$name: FAILED, $violations violation(s)"
+  exit 1
+fi
+echo "$name: OK: PE32 i386 DLL, export InitializeMonitorEx, OS/subsystem 4.0 GUI," \
+  "$nimp imports from $ndll DLLs all on the Windows 95 list, $ninsns instructions all 486-safe"
