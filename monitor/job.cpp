@@ -23,10 +23,10 @@ BOOL WINAPI WritePort(HANDLE, LPBYTE, DWORD, LPDWORD written) {
   return FALSE;
 }
 
+// Printers behind these ports never talk back to the spooler.
 BOOL WINAPI ReadPort(HANDLE, LPBYTE, DWORD, LPDWORD read) {
   if (read != nullptr) *read = 0;
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return FALSE;
+  return TRUE;
 }
 
 BOOL WINAPI EndDocPort(HANDLE) { return TRUE; }
@@ -36,6 +36,7 @@ BOOL WINAPI GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR,
   return FALSE;
 }
 
-BOOL WINAPI SetPortTimeOuts(HANDLE, LPCOMMTIMEOUTS, DWORD) { return TRUE; }
+// Time-outs come from the port's registry settings, not from the spooler.
+BOOL WINAPI SetPortTimeOuts(HANDLE, LPCOMMTIMEOUTS, DWORD) { return FALSE; }
 
 }  // namespace monitor
