@@ -1,0 +1,190 @@
+# shellcheck shell=bash
+# Running the Windows side under Wine: source this file, then
+#   vexa_wine_exe EXE [ARGS]   run bin/EXE (or a path) under Wine; its exit status
+#   vexa_spool [ARGS]          run vexaspool.exe, installing the monitor first if needed
+#   vexa_reset_ports           forget every port the monitor saved
+#   vexa_wine_setup            make the prefix and start the server (the others call it)
+#   vexa_wine_stop             stop the server vexa_wine_setup started
+# One prefix per build (build/win64/wineprefix unless WINEPREFIX is set) and
+# one long-lived wineserver for it, so a run costs a fraction of a second.
+
+VEXA_ROOT=${VEXA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+VEXA_BUILD=${VEXA_BUILD:-$VEXA_ROOT/build/win64}
+VEXA_BIN=$VEXA_BUILD/bin
+VEXA_MONITOR_KEY='HKLM\System\CurrentControlSet\Control\Print\Monitors\Vexa Network Printer Port'
+
+export WINEARCH=win64
+export WINELOADER=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+export WINEDEBUG=${VEXA_WINEDEBUG:--all}
+# The stand-in winspool and mpr in bin/ replace Wine's own; no Mono or Gecko.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winspool.drv=n;mpr=n"
+export WINEPREFIX=${WINEPREFIX:-$VEXA_BUILD/wineprefix}
+
+# How Wine shows windows: "null" needs no X server (and allows no
+# screenshots). This is the one place to change when windows get a display;
+# the prefix is updated, and its server restarted, when the choice changes.
+VEXA_WINE_GRAPHICS=null
+_vexa_wine_settings() {
+  cat <<EOF
+REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]
+"Graphics"="$VEXA_WINE_GRAPHICS"
+EOF
+}
+
+# Closes every descriptor above stderr in the current (sub)shell: whatever
+# Wine starts from here may outlive the caller and must not hold its pipes.
+_vexa_close_extra_fds() {
+  local fd
+  for fd in /proc/$BASHPID/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] 2>/dev/null && eval "exec $fd>&-"
+  done
+  return 0
+}
+
+_vexa_wine_pidfile() { printf '%s/.vexa-wineserver.pid' "$WINEPREFIX"; }
+_vexa_wine_stamp() { printf '%s/.vexa-settings' "$WINEPREFIX"; }
+
+# Where the server listens, into _VEXA_WINE_SOCKET. Debian's wineserver keeps
+# its directory's name in the prefix; upstream uses /tmp/.wine-UID. Only
+# builtins once the prefix's device and inode are known: this runs before
+# every program.
+_vexa_wine_find_socket() {
+  local dir device inode
+  if [ "${_VEXA_WINE_ID_OF:-}" != "$WINEPREFIX" ]; then
+    read -r device inode < <(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null)
+    [ -n "$inode" ] || return 1
+    printf -v _VEXA_WINE_ID 'server-%x-%x' "$device" "$inode"
+    _VEXA_WINE_ID_OF=$WINEPREFIX
+  fi
+  if [ -r "$WINEPREFIX/wineserver" ]; then
+    read -r dir <"$WINEPREFIX/wineserver"
+    dir=${TMPDIR:-/tmp}/$dir
+  else
+    dir=/tmp/.wine-$UID
+  fi
+  _VEXA_WINE_SOCKET=$dir/$_VEXA_WINE_ID/socket
+}
+
+# True when the server this harness started is alive and listening.
+_vexa_wine_server_up() {
+  local pidfile pid comm
+  pidfile=$(_vexa_wine_pidfile)
+  [ -r "$pidfile" ] && read -r pid <"$pidfile" || return 1
+  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm" || return 1
+  [ "$comm" = "${WINESERVER##*/}" ] && _vexa_wine_find_socket && [ -S "$_VEXA_WINE_SOCKET" ]
+}
+
+# Makes the prefix once, and applies the settings whenever they changed.
+# Runs under the lock; every Wine process here closes fd 9 so the lock dies
+# with this shell, not with services.exe.
+_vexa_wine_prepare_prefix() {
+  local log=$WINEPREFIX.log stamp settings reg
+  stamp=$(_vexa_wine_stamp)
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # Made with Wine's own winspool and mpr: the stand-ins live in bin/ only.
+    WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" wineboot -i </dev/null >"$log" 2>&1 9>&- ||
+      { cat "$log" >&2; return 1; }
+    "$WINESERVER" -w 9>&-
+  fi
+  settings=$(_vexa_wine_settings)
+  [ "$(cat "$stamp" 2>/dev/null)" = "$settings" ] && return 0
+  # Windows are set up by the desktop process when a session starts, so
+  # the session must end before a new choice can take effect.
+  vexa_wine_stop 9>&-
+  reg=$WINEPREFIX/.vexa-settings.reg
+  printf '%s\n' "$settings" >"$reg"
+  WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" regedit /s "Z:${reg//\//\\}" </dev/null >"$log" 2>&1 9>&- ||
+    { cat "$log" >&2; return 1; }
+  "$WINESERVER" -w 9>&-
+  printf '%s\n' "$settings" >"$stamp"
+}
+
+_vexa_wine_start_server() {
+  local pid tries=0
+  _vexa_wine_server_up && return 0
+  # -f keeps it in the foreground of this background job, so its pid is ours
+  # to stop; -p60 keeps it up for a minute after the last program exits.
+  (
+    _vexa_close_extra_fds
+    "$WINESERVER" -f -p60 </dev/null >/dev/null 2>&1 &
+    echo $! >"$(_vexa_wine_pidfile)"
+  )
+  pid=$(cat "$(_vexa_wine_pidfile)")
+  until _vexa_wine_find_socket && [ -S "$_VEXA_WINE_SOCKET" ]; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      # Another server (not ours) owns the prefix; use it as it is.
+      rm -f "$(_vexa_wine_pidfile)"
+      break
+    fi
+    tries=$((tries + 1))
+    [ $tries -lt 200 ] || { echo "wine-env: wineserver did not start" >&2; return 1; }
+    sleep 0.05
+  done
+  # The first program of a server session hands its stdout and stderr on to
+  # services.exe, explorer.exe and friends, which outlive it: a pipe given to
+  # that program never closes. A throw-away program takes that role here,
+  # with a file for output, so real programs can be given live pipes.
+  (
+    _vexa_close_extra_fds
+    exec "$WINELOADER" reg query 'HKCU\Software\Wine\Drivers' </dev/null >"$WINEPREFIX.warmup.log" 2>&1
+  )
+  return 0
+}
+
+vexa_wine_setup() {
+  local stamp
+  stamp=$(_vexa_wine_stamp)
+  if [ -r "$stamp" ] && [ "$(<"$stamp")" = "$(_vexa_wine_settings)" ] && _vexa_wine_server_up; then
+    return 0
+  fi
+  mkdir -p "${WINEPREFIX%/*}" || return
+  (
+    flock 9 || exit 1
+    _vexa_wine_prepare_prefix && _vexa_wine_start_server
+  ) 9>"$WINEPREFIX.lock"
+}
+
+# Ends the session of the server vexa_wine_setup started: every program of
+# the prefix, services.exe and the others included. (A plain SIGTERM to the
+# server would leave those behind, orphaned.)
+vexa_wine_stop() {
+  local pid comm=
+  pid=$(cat "$(_vexa_wine_pidfile)" 2>/dev/null) || return 0
+  rm -f "$(_vexa_wine_pidfile)"
+  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm"
+  [ "$comm" = "${WINESERVER##*/}" ] || return 0
+  "$WINESERVER" -k 9>&- 2>/dev/null
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+}
+
+# Runs a Windows program with this shell's stdin, stdout and stderr, so a
+# session streams as it goes, and returns its exit status.
+vexa_wine_exe() {
+  local exe=${1:?usage: vexa_wine_exe EXE [ARGS]}
+  shift
+  [[ $exe == */* ]] || exe=$VEXA_BIN/$exe
+  [ -f "$exe" ] || { echo "wine-env: no such program: $exe" >&2; return 127; }
+  vexa_wine_setup || return
+  "$WINELOADER" "$exe" "$@"
+}
+
+# vexaspool.exe installs the monitor itself when its key has no InstallPath:
+# one Wine process per call instead of two.
+vexa_spool() {
+  vexa_wine_exe vexaspool.exe --ensure-installed "$@"
+}
+
+# Forgets the ports the monitor saved: the next start of the monitor finds
+# none. One Wine process, no monitor involved.
+vexa_reset_ports() {
+  vexa_wine_setup || return
+  "$WINELOADER" reg delete "$VEXA_MONITOR_KEY\\Ports" /f </dev/null >/dev/null 2>&1
+  return 0
+}
