@@ -91,7 +91,7 @@ _vexa_wine_prepare_prefix() {
     # Made with Wine's own winspool and mpr: the stand-ins live in bin/ only.
     WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" wineboot -i </dev/null >"$log" 2>&1 9>&- ||
       { cat "$log" >&2; return 1; }
-    "$WINESERVER" -w 9>&-
+    "$WINESERVER" -w 9>&- || true
   fi
   settings=$(_vexa_wine_settings)
   [ "$(cat "$stamp" 2>/dev/null)" = "$settings" ] && return 0
@@ -102,7 +102,7 @@ _vexa_wine_prepare_prefix() {
   printf '%s\n' "$settings" >"$reg"
   WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" regedit /s "Z:${reg//\//\\}" </dev/null >"$log" 2>&1 9>&- ||
     { cat "$log" >&2; return 1; }
-  "$WINESERVER" -w 9>&-
+  "$WINESERVER" -w 9>&- || true
   printf '%s\n' "$settings" >"$stamp"
 }
 
@@ -160,7 +160,7 @@ vexa_wine_stop() {
   rm -f "$(_vexa_wine_pidfile)"
   [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm"
   [ "$comm" = "${WINESERVER##*/}" ] || return 0
-  "$WINESERVER" -k 9>&- 2>/dev/null
+  "$WINESERVER" -k 9>&- 2>/dev/null || true
   while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
 }
 
@@ -185,6 +185,5 @@ vexa_spool() {
 # none. One Wine process, no monitor involved.
 vexa_reset_ports() {
   vexa_wine_setup || return
-  "$WINELOADER" reg delete "$VEXA_MONITOR_KEY\\Ports" /f </dev/null >/dev/null 2>&1
-  return 0
+  "$WINELOADER" reg delete "$VEXA_MONITOR_KEY\\Ports" /f </dev/null >/dev/null 2>&1 || true
 }
