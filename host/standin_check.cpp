@@ -82,15 +82,15 @@ std::vector<std::string> TakeEvents() {
 }
 
 void AddPrinters() {
-  VexaSpoolPrinterSpec first{"Office", "IPP_1:", PRINTER_ATTRIBUTE_LOCAL, 15000, 45000};
-  VexaSpoolPrinterSpec second{"Lab", "LPR_2:", 0, 15000, 45000};
+  VexaSpoolNewPrinter first{"Office", "IPP_1:", PRINTER_ATTRIBUTE_LOCAL, 15000, 45000};
+  VexaSpoolNewPrinter second{"Lab", "LPR_2:", 0, 15000, 45000};
   CHECK(spool.AddPrinter(&first));
   CHECK(spool.AddPrinter(&second));
 }
 
 DWORD AddJob(const char* printer, const char* document) {
-  VexaSpoolJobSpec spec{printer, "alice", document, nullptr, JOB_STATUS_SPOOLING, 1234, 3};
-  return spool.AddJob(&spec);
+  VexaSpoolNewJob info{printer, "alice", document, nullptr, JOB_STATUS_SPOOLING, 1234, 3};
+  return spool.AddJob(&info);
 }
 
 void CheckPrinterInfo() {

@@ -8,7 +8,7 @@
 
 extern "C" {
 
-struct VexaSpoolPrinterSpec {
+struct VexaSpoolNewPrinter {
   const char* name;
   const char* port;
   DWORD attributes;           // PRINTER_ATTRIBUTE_*
@@ -16,7 +16,7 @@ struct VexaSpoolPrinterSpec {
   DWORD retry_ms;             // PRINTER_INFO_5 TransmissionRetryTimeout
 };
 
-struct VexaSpoolJobSpec {
+struct VexaSpoolNewJob {
   const char* printer;
   const char* user;
   const char* document;
@@ -59,11 +59,11 @@ typedef BOOL(WINAPI* VexaSpoolEnumPortsProc)(LPSTR server, DWORD level, LPBYTE p
                                              LPDWORD needed, LPDWORD returned);
 
 // Adds the printer, or replaces the one of that name.
-BOOL WINAPI VexaSpoolAddPrinter(const VexaSpoolPrinterSpec* spec);
+BOOL WINAPI VexaSpoolAddPrinter(const VexaSpoolNewPrinter* info);
 BOOL WINAPI VexaSpoolSetPrinterStatus(const char* printer, DWORD status);
 BOOL WINAPI VexaSpoolGetPrinterStatus(const char* printer, DWORD* status);
 // Returns the new job's id, 0 when the printer does not exist.
-DWORD WINAPI VexaSpoolAddJob(const VexaSpoolJobSpec* spec);
+DWORD WINAPI VexaSpoolAddJob(const VexaSpoolNewJob* info);
 // Sets the job's status bits as the spooler or the user would (no event).
 BOOL WINAPI VexaSpoolSetJobStatus(DWORD job_id, DWORD status);
 BOOL WINAPI VexaSpoolSetJobProgress(DWORD job_id, DWORD size, DWORD total_pages,

@@ -416,13 +416,13 @@ BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {
 
 // --- control --------------------------------------------------------------
 
-BOOL WINAPI VexaSpoolAddPrinter(const VexaSpoolPrinterSpec* spec) {
-  if (!spec || !spec->name || !*spec->name || !spec->port) return Fail(ERROR_INVALID_PARAMETER);
+BOOL WINAPI VexaSpoolAddPrinter(const VexaSpoolNewPrinter* info) {
+  if (!info || !info->name || !*info->name || !info->port) return Fail(ERROR_INVALID_PARAMETER);
   Locked lock;
-  Printer* printer = FindPrinter(spec->name);
+  Printer* printer = FindPrinter(info->name);
   if (!printer) printer = &g_printers.emplace_back();
-  *printer = Printer{spec->name, spec->port, spec->attributes, spec->not_selected_ms,
-                     spec->retry_ms, 0};
+  *printer = Printer{info->name, info->port, info->attributes, info->not_selected_ms,
+                     info->retry_ms, 0};
   return TRUE;
 }
 
@@ -444,13 +444,13 @@ BOOL WINAPI VexaSpoolGetPrinterStatus(const char* name, DWORD* status) {
   return TRUE;
 }
 
-DWORD WINAPI VexaSpoolAddJob(const VexaSpoolJobSpec* spec) {
-  if (!spec || !spec->printer) {
+DWORD WINAPI VexaSpoolAddJob(const VexaSpoolNewJob* info) {
+  if (!info || !info->printer) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   Locked lock;
-  const Printer* printer = FindPrinter(spec->printer);
+  const Printer* printer = FindPrinter(info->printer);
   if (!printer) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return 0;
@@ -458,12 +458,12 @@ DWORD WINAPI VexaSpoolAddJob(const VexaSpoolJobSpec* spec) {
   Job& job = g_jobs.emplace_back();
   job.id = g_next_job_id++;
   job.printer = printer->name;
-  job.user = spec->user ? spec->user : "";
-  job.document = spec->document ? spec->document : "";
-  job.datatype = spec->datatype ? spec->datatype : "RAW";
-  job.status = spec->status;
-  job.size = spec->size;
-  job.total_pages = spec->total_pages;
+  job.user = info->user ? info->user : "";
+  job.document = info->document ? info->document : "";
+  job.datatype = info->datatype ? info->datatype : "RAW";
+  job.status = info->status;
+  job.size = info->size;
+  job.total_pages = info->total_pages;
   GetSystemTime(&job.submitted);
   return job.id;
 }
