@@ -58,8 +58,8 @@ expect "failed command exits 1" 1 $?
 [[ $err =~ ^error\ [0-9]+$ ]] || fail "failed command's stderr: $err"
 vexa_spool frobnicate >/dev/null 2>&1
 expect "unknown command exits 2" 2 $?
-vexa_spool ports --level 7 >/dev/null 2>&1
-expect "bad level exits 2" 2 $?
+vexa_spool ports --level x >/dev/null 2>&1
+expect "a level that is no number exits 2" 2 $?
 out=$(vexa_spool ports --level 1 2>&1)
 expect "no connection in a new process, no network port" "" "$out"
 

@@ -233,6 +233,10 @@ TEST_F(Store, MailTextsOnlyWhenNeitherNoPrintNorEditBody) {
   EXPECT_STREQ(Mail(&e.port)->Subject, "");
   EXPECT_STREQ(Mail(&e.port)->Body, "");
   EXPECT_STREQ(Mail(&e.port)->AuthPass, password);  // stays scrambled in memory
+  char clear[257];
+  CopyText(clear, sizeof(clear), Mail(&e.port)->AuthPass);
+  Unscramble(clear);
+  EXPECT_STREQ(clear, "pw");
 
   SetDword(PortKey("M"), "EditBody", 0);
   LoadPortRecord(&e.port, "M");
