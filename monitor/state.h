@@ -23,6 +23,10 @@ struct DialogHooks {
   INT_PTR (*add_port_wizard)(HWND owner);
   // Shows the configure dialog of the port's kind.
   void (*configure_port)(HWND owner, PortEntry* port, const char* port_name);
+  // The send-error retry prompt (dialog 401), modal, no owner: 1 retry, 0 stop.
+  INT_PTR (*retry_prompt)(PortEntry* port);
+  // The user name and password prompt (dialog 394): 1 OK, 0 cancelled.
+  INT_PTR (*password_prompt)(PortEntry* port);
 };
 
 struct MonitorState {
