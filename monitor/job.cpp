@@ -1,10 +1,238 @@
-// Jobs are not printed yet: every job operation refuses, so the spooler
-// keeps the job and reports the port as unable to print.
+// Jobs on a port: StartDocPort chooses between sending each buffer at once
+// and collecting the job in a spool file for EndDocPort; the resend loop
+// follows the spooler's view of the job while the printer cannot be reached.
 #include "monitor/job.h"
 
+#include <winspool.h>
+
 #include "monitor/monitor.h"
+#include "monitor/prompts.h"
+#include "monitor/state.h"
+#include "monitor/store.h"
+#include "monitor/text.h"
 
 namespace monitor {
+namespace {
+
+constexpr DWORD kWorkerStack = 16384;
+constexpr DWORD kResendWait = 15000;
+constexpr DWORD kWatchInterval = 15000;
+constexpr int kOpenPrinterTries = 120;
+constexpr DWORD kOpenPrinterWait = 500;
+constexpr int kGetJobTries = 120;
+constexpr DWORD kDefaultSendBuffer = 16384;
+constexpr DWORD kDiChannel = 1;  // DOC_INFO_2 mode: the job talks to the port itself
+constexpr DWORD kErrorChannelRefused = 1012;
+
+PortEntry* Entry(HANDLE handle) { return static_cast<PortEntry*>(handle); }
+
+bool PassThroughWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
+                      std::uint32_t* written) {
+  DWORD count = 0;
+  BOOL ok = WriteFile(port->spool_file, data, size, &count, nullptr);
+  *written = count;
+  return ok && count == size;
+}
+
+// Fetches the job's JOB_INFO_2 into a new buffer (free with Free), or null.
+JOB_INFO_2A* ReadJob(PortEntry* port, int tries) {
+  DWORD needed = 0;
+  for (int i = 0; i < tries; ++i) {
+    if (GetJobA(port->printer, port->job_id, 2, nullptr, 0, &needed)) break;
+    if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) break;
+  }
+  if (needed == 0) return nullptr;
+  auto* job = static_cast<JOB_INFO_2A*>(Alloc(needed));
+  if (job == nullptr) return nullptr;
+  for (int i = 0; i < tries; ++i) {
+    if (GetJobA(port->printer, port->job_id, 2, reinterpret_cast<LPBYTE>(job), needed, &needed))
+      return job;
+    if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) break;
+  }
+  Free(job);
+  return nullptr;
+}
+
+void GetJobInfo(PortEntry* port) {
+  if (port->kind == kIpp) {
+    port->send_at_end = Ipp(port)->Chunked ? 0 : 1;
+    port->job_size = 0;
+  } else if (port->kind == kLpr) {
+    port->send_at_end = Lpr(port)->NonByteCount ? 0 : 1;
+    port->job_size = 0;
+  }
+  if (port->printer == nullptr) return;
+  JOB_INFO_2A* job = ReadJob(port, kGetJobTries);
+  if (job == nullptr) return;
+  // A RAW job the spooler has finished spooling has a known size: it can go
+  // straight out even on kinds that otherwise need the size first.
+  bool raw = job->pDatatype != nullptr && EqualNoCase(job->pDatatype, "RAW");
+  if (raw && job->Status == JOB_STATUS_PRINTING &&
+      (port->printer_attributes & PRINTER_ATTRIBUTE_ENABLE_BIDI) == 0 && port->NonSpool != 0) {
+    port->send_at_end = 0;
+    port->job_size = job->Size;
+  }
+  if (job->pUserName != nullptr) port->user_name = DupText(job->pUserName);
+  if (job->pDocument != nullptr) port->document_name = DupText(job->pDocument);
+  Free(job);
+}
+
+void SpoolDirectory(char* out, DWORD size) {
+  if (ReadInstallPath(out, size)) {
+    std::size_t length = TextLength(out);
+    if (length > 0 && out[length - 1] != '\\') AppendText(out, size, "\\");
+    AppendText(out, size, "Spool");
+    return;
+  }
+  char temp[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, temp);
+  std::size_t length = TextLength(temp);
+  if (length > 0 && temp[length - 1] == '\\') temp[length - 1] = '\0';
+  CopyText(out, size, temp);
+}
+
+HANDLE CreateSpoolFile(const char* name) {
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+bool OpenSpoolFile(PortEntry* port) {
+  char directory[MAX_PATH];
+  SpoolDirectory(directory, sizeof(directory));
+  char name[MAX_PATH + 16];
+  wsprintfA(name, "%s\\~QVE%03d.QVE", directory, static_cast<int>(port->job_id % 1000));
+  HANDLE file = CreateSpoolFile(name);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+    if (!CreateDirectoryA(directory, nullptr)) return false;
+    file = CreateSpoolFile(name);
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+  port->spool_file = file;
+  return true;
+}
+
+void ReleaseJob(PortEntry* port) {
+  if (port->printer != nullptr) {
+    port->printer_status = 0;
+    ReportPrinterStatus(port);
+    ClosePrinter(port->printer);
+    port->printer = nullptr;
+  }
+  if (port->spool_file != INVALID_HANDLE_VALUE) {
+    // A file written through a pass-through port ends with this job, even
+    // if an older, longer one stood there before.
+    if (port->kind == kPassThrough && GetFileType(port->spool_file) == FILE_TYPE_DISK)
+      SetEndOfFile(port->spool_file);
+    CloseHandle(port->spool_file);
+    port->spool_file = INVALID_HANDLE_VALUE;
+  }
+  Free(port->user_name);
+  Free(port->document_name);
+  port->user_name = nullptr;
+  port->document_name = nullptr;
+}
+
+bool StartFailed(PortEntry* port) {
+  DWORD error = GetLastError();
+  ReleaseJob(port);
+  SetLastError(error);
+  return false;
+}
+
+DWORD WINAPI JobWatcher(LPVOID parameter) {
+  auto* port = static_cast<PortEntry*>(parameter);
+  EnterLock();
+  bool requested = (port->flags & kWatchRequested) != 0;
+  if (requested) port->flags |= kWatchRunning;
+  HANDLE event = port->watch_event;
+  LeaveLock();
+  while (requested) {
+    WaitForSingleObject(event, kWatchInterval);
+    EnterLock();
+    bool go_on = (port->flags & kWatchRequested) && (port->flags & kJobActive);
+    // Only while a connection is open: a long send must not poll the
+    // spooler from inside its socket waits, so it reads this cached copy.
+    if (go_on && (port->flags & kConnected)) {
+      DWORD status = 0;
+      if (port->printer != nullptr) {
+        alignas(8) BYTE buffer[2048];
+        DWORD needed = 0;
+        if (GetJobA(port->printer, port->job_id, 2, buffer, sizeof(buffer), &needed))
+          status = reinterpret_cast<JOB_INFO_2A*>(buffer)->Status;
+      }
+      port->cached_job_status = status;
+    }
+    LeaveLock();
+    if (!go_on) break;
+  }
+  // Also when the job ended before this thread got to run.
+  EnterLock();
+  CloseHandle(port->watch_event);
+  port->watch_event = nullptr;
+  port->flags &= ~(kWatchRequested | kWatchRunning);
+  LeaveLock();
+  return 0;
+}
+
+void StartJobWatcher(PortEntry* port) {
+  EnterLock();
+  port->watch_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HANDLE thread = nullptr;
+  if (port->watch_event != nullptr) {
+    port->flags |= kWatchRequested;
+    DWORD id;
+    thread = CreateThread(nullptr, kWorkerStack, JobWatcher, port, CREATE_SUSPENDED, &id);
+  }
+  if (thread != nullptr) {
+    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
+    ResumeThread(thread);
+    CloseHandle(thread);
+  } else {
+    // The job prints without a watcher; senders then only see a deletion
+    // through the reads they make themselves.
+    port->flags &= ~kWatchRequested;
+    if (port->watch_event != nullptr) CloseHandle(port->watch_event);
+    port->watch_event = nullptr;
+  }
+  LeaveLock();
+}
+
+// The watcher forgets its event as the last thing it does.
+bool WatcherGone(PortEntry* port) {
+  EnterLock();
+  bool gone = port->watch_event == nullptr;
+  LeaveLock();
+  return gone;
+}
+
+void StopJobWatcher(PortEntry* port) {
+  EnterLock();
+  port->flags &= ~kWatchRequested;
+  if (port->watch_event != nullptr) SetEvent(port->watch_event);
+  LeaveLock();
+  WaitUntil(WatcherGone, port);
+}
+
+bool ReplaySpoolFile(PortEntry* port, std::uint8_t* buffer, DWORD size) {
+  if (port->send == nullptr) return false;
+  // With a high part given, the low part counts as unsigned: up to 4 GB.
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  if (SetFilePointer(port->spool_file, static_cast<LONG>(port->bytes_sent), &high, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return false;
+  port->job_size = port->bytes_spooled;
+  for (;;) {
+    DWORD count = 0;
+    BOOL ok = ReadFile(port->spool_file, buffer, size, &count, nullptr);
+    if (!ok || count == 0) return ok;
+    std::uint32_t written = 0;
+    if (!port->send(port, buffer, count, &written)) return false;
+  }
+}
+
+}  // namespace
 
 bool SendNotAvailable(PortEntry* port, const std::uint8_t*, std::uint32_t, std::uint32_t* written) {
   port->send_error = 0;
@@ -12,15 +240,239 @@ bool SendNotAvailable(PortEntry* port, const std::uint8_t*, std::uint32_t, std::
   return false;
 }
 
-BOOL WINAPI StartDocPort(HANDLE, LPSTR, DWORD, DWORD, LPBYTE) {
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return FALSE;
+void InstallSenders() {
+  for (Sender& sender : g_monitor.senders) sender = {SendNotAvailable, nullptr};
 }
 
-BOOL WINAPI WritePort(HANDLE, LPBYTE, DWORD, LPDWORD written) {
-  if (written != nullptr) *written = 0;
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return FALSE;
+void SetFlags(PortEntry* port, std::uint32_t flags) {
+  EnterLock();
+  port->flags |= flags;
+  LeaveLock();
+}
+
+void ClearFlags(PortEntry* port, std::uint32_t flags) {
+  EnterLock();
+  port->flags &= ~flags;
+  LeaveLock();
+}
+
+bool WaitUntil(bool (*done)(PortEntry*), PortEntry* port) {
+  // Looks often rather than once a second: the other thread usually ends at
+  // once, and every job's EndDocPort waits here.
+  constexpr DWORD kStep = 10;
+  for (DWORD waited = 0;; waited += kStep) {
+    if (done(port)) return true;
+    if (waited >= kThreadEndWait) return false;
+    Sleep(kStep);
+  }
+}
+
+bool SetJobStatusBits(PortEntry* port, DWORD set, DWORD clear, DWORD* status) {
+  *status = 0;
+  EnterLock();
+  bool ok = false;
+  if (port->printer != nullptr) {
+    JOB_INFO_2A* job = ReadJob(port, 1);
+    if (job != nullptr) {
+      ok = true;
+      if (set != 0 || clear != 0) {
+        job->Status = (job->Status | set) & ~clear;
+        ok = SetJobA(port->printer, port->job_id, 2, reinterpret_cast<LPBYTE>(job), 0) != FALSE;
+      }
+      *status = job->Status;
+      Free(job);
+    }
+  }
+  LeaveLock();
+  return ok;
+}
+
+bool WaitWhileJobPaused(PortEntry* port, DWORD status) {
+  while ((status & JOB_STATUS_PAUSED) && !(status & JOB_STATUS_DELETING)) {
+    Pause(kResendWait);
+    SetJobStatusBits(port, 0, 0, &status);
+  }
+  return (status & JOB_STATUS_DELETING) == 0;
+}
+
+bool JobBeingDeleted(PortEntry* port) {
+  DWORD status;
+  SetJobStatusBits(port, 0, 0, &status);
+  return (status & JOB_STATUS_DELETING) != 0;
+}
+
+bool JobBeingDeletedCached(const PortEntry* port) {
+  return (port->cached_job_status & JOB_STATUS_DELETING) != 0;
+}
+
+void ReportPrinterStatus(PortEntry* port) {
+  EnterLock();
+  if (port->printer != nullptr)
+    SetPrinterA(port->printer, 0, reinterpret_cast<LPBYTE>(static_cast<UINT_PTR>(port->printer_status)),
+                PRINTER_CONTROL_SET_STATUS);
+  LeaveLock();
+}
+
+bool SendFromSpool(PortEntry* port) {
+  DWORD size = port->SendBufSize != 0 ? port->SendBufSize : kDefaultSendBuffer;
+  auto* buffer = static_cast<std::uint8_t*>(Alloc(size));
+  if (buffer == nullptr) return false;
+  bool result = false;
+  for (;;) {
+    DWORD status;
+    SetJobStatusBits(port, 0, 0, &status);
+    if (!WaitWhileJobPaused(port, status)) break;
+    if ((port->flags & kErrorState) && RetryPrompt(port) == 0) break;
+    SetJobStatusBits(port, JOB_STATUS_PRINTING, JOB_STATUS_ERROR, &status);
+    if (ReplaySpoolFile(port, buffer, size)) {
+      result = true;
+      break;
+    }
+    SetFlags(port, kErrorState);
+    SetJobStatusBits(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, &status);
+    if (!WaitWhileJobPaused(port, status)) break;
+    Pause(kResendWait);
+  }
+  Free(buffer);
+  return result;
+}
+
+BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printer_name, DWORD job_id, DWORD level,
+                         LPBYTE doc_info) {
+  PortEntry* port = Entry(handle);
+  if (port->flags & kJobActive) {
+    SetLastError(ERROR_BUSY);
+    return FALSE;
+  }
+  const char* output = nullptr;
+  if (doc_info != nullptr && (level == 1 || level == 2)) {
+    // DOC_INFO_1 and DOC_INFO_2 begin alike.
+    output = reinterpret_cast<DOC_INFO_1A*>(doc_info)->pOutputFile;
+    if (level == 2 && reinterpret_cast<DOC_INFO_2A*>(doc_info)->dwMode == kDiChannel) {
+      SetLastError(kErrorChannelRefused);
+      return FALSE;
+    }
+  }
+
+  port->printer = nullptr;
+  port->printer_attributes = 0;
+  HANDLE printer = nullptr;
+  if (OpenPrinterA(printer_name, &printer, nullptr) && printer != nullptr) {
+    port->printer = printer;
+    alignas(8) BYTE info[540];
+    DWORD needed = 0;
+    if (GetPrinterA(printer, 5, info, sizeof(info), &needed))
+      port->printer_attributes = reinterpret_cast<PRINTER_INFO_5A*>(info)->Attributes;
+  }
+
+  const char* registry_name = (output != nullptr && output[0] != '\0') ? output : port->name;
+  if (IsRegisteredPort(registry_name)) {
+    LoadPortRecord(port, registry_name);
+    // A document sent to the key of a port of another kind: the entry's
+    // block has its own kind's shape and cannot hold those settings.
+    if (port->kind != port->block_kind) {
+      port->kind = port->block_kind;
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return StartFailed(port);
+    }
+  } else {
+    port->kind = kPassThrough;
+  }
+
+  switch (port->kind) {
+    case kLpr:
+      Lpr(port)->socket = kNoSocket;
+      break;
+    case kIpp:
+      Ipp(port)->data_socket = Ipp(port)->status_socket = kNoSocket;
+      Ipp(port)->job_id = 0;
+      Ipp(port)->accepting = 0;
+      break;
+    case kRaw:
+      Raw(port)->socket = kNoSocket;
+      break;
+    case kPassThrough:
+      break;
+    default:
+      SetLastError(NO_ERROR);
+      return StartFailed(port);
+  }
+  if (port->kind == kPassThrough) {
+    port->send = PassThroughWrite;
+    port->end_doc = nullptr;
+  } else {
+    port->send = g_monitor.senders[port->kind].send;
+    port->end_doc = g_monitor.senders[port->kind].end_doc;
+  }
+
+  port->spool_file = INVALID_HANDLE_VALUE;
+  port->job_id = job_id;
+  port->cached_job_status = 0;
+  port->bytes_sent = 0;
+  port->bytes_spooled = 0;
+  port->user_name = nullptr;
+  port->document_name = nullptr;
+  port->prompt_state = 0;
+  port->prompt_running = 0;
+  port->prompt_message_id = 0;
+
+  for (int tries = 0; port->printer == nullptr; ++tries) {
+    if (tries == kOpenPrinterTries) return StartFailed(port);
+    Pause(kOpenPrinterWait);
+    EnterLock();
+    if (OpenPrinterA(printer_name, &printer, nullptr) && printer != nullptr) port->printer = printer;
+    LeaveLock();
+  }
+
+  GetJobInfo(port);
+
+  if (port->kind == kRaw) port->send_at_end = 0;
+  if (port->kind == kPassThrough) {
+    port->spool_file = CreateFileA(registry_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (port->spool_file == INVALID_HANDLE_VALUE) return StartFailed(port);
+    port->send_at_end = 0;
+  }
+  if ((port->send_at_end == 1 || port->kind == kLpr || port->kind == kRaw) &&
+      !OpenSpoolFile(port))
+    return StartFailed(port);
+
+  SetFlags(port, kJobActive);
+  StartJobWatcher(port);
+  return TRUE;
+}
+
+BOOL WINAPI WritePort(HANDLE handle, LPBYTE buffer, DWORD size, LPDWORD written) {
+  PortEntry* port = Entry(handle);
+  DWORD length = size;
+  if (port->kind != kPassThrough && port->spool_file != INVALID_HANDLE_VALUE) {
+    DWORD count = 0;
+    if (!WriteFile(port->spool_file, buffer, size, &count, nullptr)) {
+      SetFlags(port, kWriteFailed);
+      *written = 0;
+      return FALSE;
+    }
+    port->bytes_spooled += count;
+    length = count;
+  }
+  if (port->send_at_end == 0) {
+    std::uint32_t sent = 0;
+    if (port->send == nullptr || !port->send(port, buffer, length, &sent)) {
+      if (port->kind == kLpr) {
+        DWORD status;
+        SetJobStatusBits(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, &status);
+        port->send_at_end = 1;
+        SetFlags(port, kErrorState);
+      } else if (port->kind == kPassThrough) {
+        SetFlags(port, kWriteFailed);
+      }
+    }
+  }
+  // Once the data is in the spool file the job is never refused: the
+  // spooler goes on delivering it and a resend has all of it.
+  *written = length;
+  SetLastError(NO_ERROR);
+  return TRUE;
 }
 
 // Printers behind these ports never talk back to the spooler.
@@ -29,11 +481,26 @@ BOOL WINAPI ReadPort(HANDLE, LPBYTE, DWORD, LPDWORD read) {
   return TRUE;
 }
 
-BOOL WINAPI EndDocPort(HANDLE) { return TRUE; }
+BOOL WINAPI EndDocPort(HANDLE handle) {
+  PortEntry* port = Entry(handle);
+  if ((port->flags & kJobActive) == 0) return TRUE;
+  bool result = true;
+  if (port->send_at_end == 1 && (port->flags & kWriteFailed) == 0) result = SendFromSpool(port);
+  if (port->end_doc != nullptr) port->end_doc(port);
+  if (port->prompt_running) ClosePrompt(port);
+  StopJobWatcher(port);
+  ReleaseJob(port);
+  ClearFlags(port, kJobActive | kWriteFailed | kErrorState);
+  return result;
+}
 
-BOOL WINAPI GetPrinterDataFromPort(HANDLE, DWORD, LPWSTR, LPWSTR, DWORD, LPWSTR, DWORD, LPDWORD) {
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return FALSE;
+BOOL WINAPI GetPrinterDataFromPort(HANDLE handle, DWORD control_id, LPWSTR value_name, LPWSTR in,
+                                   DWORD in_size, LPWSTR out, DWORD out_size, LPDWORD returned) {
+  PortEntry* port = Entry(handle);
+  if ((port->flags & kJobActive) == 0 || (value_name != nullptr && value_name[0] != 0))
+    return FALSE;
+  return DeviceIoControl(port->spool_file, control_id, in, in_size, out, out_size, returned,
+                         nullptr);
 }
 
 // Time-outs come from the port's registry settings, not from the spooler.

@@ -51,7 +51,7 @@ void CopyBlockSettings(PortEntry* p, const void* settings) {
       b->NonByteCount = 0;
       b->NonRFCPorts = 1;
       p->cmd_timeout = p->data_timeout = kLprTimeout;
-      p->send = SendNotAvailable;
+      p->send = g_monitor.senders[p->kind].send;
       break;
     }
     case kIpp: {
@@ -70,7 +70,7 @@ void CopyBlockSettings(PortEntry* p, const void* settings) {
       b->MaxChunk = 4096;
       b->request_id = 1;
       p->cmd_timeout = p->data_timeout = kIppTimeout;
-      p->send = SendNotAvailable;
+      p->send = g_monitor.senders[p->kind].send;
       break;
     }
     case kRaw: {
@@ -80,7 +80,7 @@ void CopyBlockSettings(PortEntry* p, const void* settings) {
       CopyText(b->HostName, sizeof(b->HostName), s->HostName);
       b->PortNum = s->PortNum;
       p->cmd_timeout = p->data_timeout = kLprTimeout;
-      p->send = SendNotAvailable;
+      p->send = g_monitor.senders[p->kind].send;
       break;
     }
     case kMail: {
@@ -512,6 +512,7 @@ extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR, monitor::MonitorTable* table) 
   wsprintfA(g_monitor.monitor_key, "%s\\%s", kMonitorsKey, g_monitor.name);
   wsprintfA(g_monitor.ports_key, "%s\\%s\\Ports", kMonitorsKey, g_monitor.name);
 
+  InstallSenders();
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.ports_key, 0, KEY_READ, &key) == ERROR_SUCCESS) {
     char name[200];

@@ -36,6 +36,8 @@ struct PortEntry;
 // Write-through procedure of a printable kind: entry, data, length, out count.
 using SendProc = bool (*)(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
                           std::uint32_t* written);
+// End-of-document procedure of a printable kind; its result is not used.
+using EndProc = bool (*)(PortEntry* port);
 
 struct LprBlock {
   Socket socket;
@@ -127,6 +129,7 @@ struct PortEntry {
   std::uint32_t Reconnection;
   std::uint32_t SendBufSize;
   SendProc send;
+  EndProc end_doc;
   // The kind the protocol block was made for. "PrintMode" may be changed in
   // the registry behind the monitor's back; a block is only ever read or
   // written as the kind it really is.

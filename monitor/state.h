@@ -29,6 +29,19 @@ struct DialogHooks {
   INT_PTR (*password_prompt)(PortEntry* port);
 };
 
+// What a printable kind installs in its port entry at StartDocPort.
+struct Sender {
+  SendProc send;
+  EndProc end_doc;
+};
+
+// The long waits of the job flow (15 s between resends, 500 ms between
+// printer opens) go through here, so tests can run them on a fake clock.
+// Waits for another thread to react use real time.
+struct Clock {
+  void (*pause)(DWORD ms);  // null: Sleep
+};
+
 struct MonitorState {
   HINSTANCE module;
   CRITICAL_SECTION lock;
@@ -43,9 +56,18 @@ struct MonitorState {
   bool wizard_open;
   bool configure_open;
   DialogHooks dialogs;
+  Sender senders[kMail];  // LPR, IPP, Raw; filled before the first job
+  Clock clock;
 };
 
 extern MonitorState g_monitor;
+
+inline void Pause(DWORD ms) {
+  if (g_monitor.clock.pause != nullptr)
+    g_monitor.clock.pause(ms);
+  else
+    Sleep(ms);
+}
 
 inline void EnterLock() { EnterCriticalSection(&g_monitor.lock); }
 inline void LeaveLock() { LeaveCriticalSection(&g_monitor.lock); }

@@ -1,0 +1,184 @@
+// A stand-in spooler job, a fake printer behind the port's send procedure,
+// and a fake clock for the long waits, so the job flow runs in milliseconds.
+#pragma once
+#include <windows.h>
+#include <winspool.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/winspool/standin.h"
+#include "monitor/job.h"
+#include "monitor/monitor.h"
+#include "monitor/state.h"
+#include "monitor/store.h"
+#include "tests/wine/monitor_fixture.h"
+
+namespace wine_test {
+
+inline constexpr char kPrinter[] = "Job Test Printer";
+
+// What the printer behind the port has received, and how it misbehaves.
+struct FakePrinter {
+  std::string received;
+  int calls = 0;
+  int direct_calls = 0;  // calls made while the spooler was still writing
+  bool in_end_doc = false;
+  int end_calls = 0;
+  // The next `failures` calls fail with `code` after taking `partial` bytes.
+  int failures = 0;
+  std::uint32_t code = 2;
+  std::uint32_t partial = 0;
+  // The printer drops the partial job: the sender must start again at byte 0.
+  bool restart = false;
+  bool fail_forever = false;
+};
+inline FakePrinter g_printer;
+inline bool g_writing = false;
+
+inline bool FakeSend(monitor::PortEntry* port, const std::uint8_t* data, std::uint32_t size,
+                     std::uint32_t* written) {
+  ++g_printer.calls;
+  if (g_writing) ++g_printer.direct_calls;
+  if (g_printer.fail_forever || g_printer.failures > 0) {
+    if (g_printer.failures > 0) --g_printer.failures;
+    std::uint32_t taken = g_printer.partial < size ? g_printer.partial : size;
+    g_printer.received.append(reinterpret_cast<const char*>(data), taken);
+    port->bytes_sent += taken;
+    *written = taken;
+    port->send_error = g_printer.code;
+    if (g_printer.restart) {
+      g_printer.received.clear();
+      port->bytes_sent = 0;
+    }
+    return false;
+  }
+  g_printer.received.append(reinterpret_cast<const char*>(data), size);
+  port->bytes_sent += size;
+  *written = size;
+  monitor::ClearFlags(port, monitor::kErrorState);
+  return true;
+}
+
+inline bool FakeEnd(monitor::PortEntry*) {
+  ++g_printer.end_calls;
+  return true;
+}
+
+// Long waits cost no time; actions can be scheduled at a point of fake time.
+struct FakeClock {
+  DWORD now = 0;
+  std::vector<DWORD> pauses;
+  std::vector<std::pair<DWORD, std::function<void()>>> actions;
+};
+inline FakeClock g_clock;
+
+inline void FakePause(DWORD ms) {
+  g_clock.now += ms;
+  g_clock.pauses.push_back(ms);
+  for (auto& [at, action] : g_clock.actions) {
+    if (action && at <= g_clock.now) {
+      action();
+      action = nullptr;
+    }
+  }
+}
+
+inline DWORD Total(const std::vector<DWORD>& pauses, DWORD of) {
+  DWORD n = 0;
+  for (DWORD p : pauses) n += p == of;
+  return n;
+}
+
+class JobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseTestMonitor();
+    ASSERT_TRUE(standin::Bind(&spool_)) << "the stand-in winspool.drv is not loaded";
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    install_ = std::string(temp) + "vexa_job_test";
+    CreateDirectoryA(install_.c_str(), nullptr);
+    RemoveDirectoryA((install_ + "\\Spool").c_str());
+    SetString(MonitorKey(), "InstallPath", install_);
+    VexaSpoolNewPrinter printer{kPrinter, "JobPort", 0, 0, 0};
+    ASSERT_TRUE(spool_.AddPrinter(&printer));
+    for (auto& sender : monitor::g_monitor.senders) sender = {FakeSend, FakeEnd};
+    monitor::g_monitor.clock.pause = FakePause;
+    g_printer = FakePrinter{};
+    g_clock = FakeClock{};
+    g_writing = false;
+  }
+  void TearDown() override {
+    monitor::g_monitor.clock.pause = nullptr;
+    monitor::g_monitor.dialogs = {};
+  }
+
+  DWORD AddJob(DWORD status = JOB_STATUS_SPOOLING, DWORD size = 0, const char* type = "RAW") {
+    VexaSpoolNewJob job{kPrinter, "alice", "report.txt", type, status, size, 1};
+    return spool_.AddJob(&job);
+  }
+
+  // A registered port of the kind, with its registry record, in the table.
+  monitor::PortEntry* MakePort(const char* name, std::uint32_t kind) {
+    static const monitor::MailBlock kNone{};  // the largest block: any kind's empty settings
+    monitor::CreatePortRecord(&kNone, name, kind);
+    monitor::EnterLock();
+    if (monitor::FindPort(name) != nullptr) monitor::RemovePortEntry(name);
+    monitor::PortEntry* port = monitor::AddPortEntry(nullptr, name, nullptr, kind);
+    monitor::LeaveLock();
+    return port;
+  }
+
+  bool Start(monitor::PortEntry* port, DWORD job, const char* output = nullptr) {
+    DOC_INFO_1A info{const_cast<char*>("report.txt"), const_cast<char*>(output),
+                     const_cast<char*>("RAW")};
+    return monitor::StartDocPort(port, const_cast<char*>(kPrinter), job, 1,
+                                 reinterpret_cast<LPBYTE>(&info));
+  }
+
+  // Writes the job in pieces, as the spooler does.
+  void Write(monitor::PortEntry* port, const std::string& data, DWORD piece = 1000) {
+    g_writing = true;
+    for (std::size_t at = 0; at < data.size(); at += piece) {
+      DWORD n = static_cast<DWORD>(std::min<std::size_t>(piece, data.size() - at));
+      DWORD written = 0;
+      ASSERT_TRUE(monitor::WritePort(port, reinterpret_cast<LPBYTE>(const_cast<char*>(data.data() + at)), n, &written));
+      ASSERT_EQ(written, n);
+    }
+    g_writing = false;
+  }
+
+  DWORD JobStatus(DWORD job) {
+    VexaSpoolJobState state{};
+    spool_.GetJob(job, &state);
+    return state.status;
+  }
+
+  static std::string Pattern(std::size_t size) {
+    std::string data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+    return data;
+  }
+
+  standin::Spool spool_{};
+  std::string install_;
+};
+
+// The entry is idle again: nothing of the job is left behind.
+inline void ExpectIdle(const monitor::PortEntry* port) {
+  EXPECT_EQ(port->flags & (monitor::kJobActive | monitor::kWriteFailed | monitor::kErrorState |
+                           monitor::kWatchRequested | monitor::kWatchRunning),
+            0u);
+  EXPECT_EQ(port->printer, nullptr);
+  EXPECT_EQ(port->spool_file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(port->user_name, nullptr);
+  EXPECT_EQ(port->document_name, nullptr);
+  EXPECT_EQ(port->watch_event, nullptr);
+  EXPECT_EQ(port->prompt_running, 0u);
+}
+
+}  // namespace wine_test
