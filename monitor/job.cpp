@@ -367,6 +367,9 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printer_name, DWORD job_id, DWORD 
 
   const char* registry_name = (output != nullptr && output[0] != '\0') ? output : port->name;
   if (IsRegisteredPort(registry_name)) {
+    // An earlier job may have made the entry pass-through; a key without
+    // "PrintMode" keeps the kind the entry was made with.
+    port->kind = port->block_kind;
     LoadPortRecord(port, registry_name);
     // A document sent to the key of a port of another kind: the entry's
     // block has its own kind's shape and cannot hold those settings.
