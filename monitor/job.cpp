@@ -10,6 +10,7 @@
 #include "monitor/state.h"
 #include "monitor/store.h"
 #include "monitor/text.h"
+#include "transport/senders.h"
 
 namespace monitor {
 namespace {
@@ -241,7 +242,9 @@ bool SendNotAvailable(PortEntry* port, const std::uint8_t*, std::uint32_t, std::
 }
 
 void InstallSenders() {
-  for (Sender& sender : g_monitor.senders) sender = {SendNotAvailable, nullptr};
+  g_monitor.senders[kLpr] = {transport::LprWrite, transport::LprEnd};
+  g_monitor.senders[kIpp] = {SendNotAvailable, nullptr};
+  g_monitor.senders[kRaw] = {transport::RawWrite, transport::RawEnd};
 }
 
 void SetFlags(PortEntry* port, std::uint32_t flags) {

@@ -118,7 +118,7 @@ class JobTest : public ::testing::Test {
   }
 
   DWORD AddJob(DWORD status = JOB_STATUS_SPOOLING, DWORD size = 0, const char* type = "RAW") {
-    VexaSpoolNewJob job{kPrinter, "alice", "report.txt", type, status, size, 1};
+    VexaSpoolNewJob job{kPrinter, "alice", "report.txt", type, status, size, 1, 0};
     return spool_.AddJob(&job);
   }
 

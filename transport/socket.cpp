@@ -1,0 +1,184 @@
+#include "transport/socket.h"
+
+#include <winspool.h>
+
+#include "monitor/ini.h"
+#include "monitor/job.h"
+#include "monitor/state.h"
+
+namespace transport {
+namespace {
+
+using monitor::PortEntry;
+
+bool Deleted(const PortEntry* port, bool check) {
+  return check && monitor::JobBeingDeletedCached(port);
+}
+
+bool Wait(SOCKET s, DWORD ms, bool write) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(s, &set);
+  timeval limit{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+  return select(0, write ? nullptr : &set, write ? &set : nullptr, nullptr, &limit) == 1;
+}
+
+// A wait that failed for a reason other than running out of time.
+bool WaitBroke() {
+  int error = WSAGetLastError();
+  return error != 0 && error != WSAEWOULDBLOCK;
+}
+
+void Drain(PortEntry* port, SOCKET s) {
+  // The printer may keep its end open without a word; it gets one select
+  // wait to close, so the end of a job never hangs on it.
+  DWORD start = GetTickCount();
+  char scratch[1024];
+  while (!monitor::JobBeingDeleted(port)) {
+    DWORD waited = GetTickCount() - start;
+    if (waited >= kSelectWait || !WaitReadable(s, kSelectWait - waited)) break;
+    int n = recv(s, scratch, sizeof(scratch), 0);
+    if (n == 0) break;
+    if (n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK) break;
+  }
+}
+
+}  // namespace
+
+const TransportRow TransportTable[2] = {{SendInPieces, SendTimed, RecvTimed}, {}};
+
+bool ConnectSocket(SOCKET s, const sockaddr_in* local, const sockaddr_in* remote) {
+  if (local != nullptr &&
+      bind(s, reinterpret_cast<const sockaddr*>(local), sizeof(*local)) == SOCKET_ERROR)
+    return false;
+  if (connect(s, reinterpret_cast<const sockaddr*>(remote), sizeof(*remote)) == SOCKET_ERROR)
+    return false;
+  u_long on = 1;
+  return ioctlsocket(s, FIONBIO, &on) != SOCKET_ERROR;
+}
+
+bool WaitWritable(SOCKET s, DWORD ms) { return Wait(s, ms, true); }
+bool WaitReadable(SOCKET s, DWORD ms) { return Wait(s, ms, false); }
+
+bool SendTimed(PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_t size,
+               std::uint32_t* sent, bool check_deletion) {
+  DWORD progress = GetTickCount();
+  for (;;) {
+    if (Deleted(port, check_deletion)) return false;
+    if (WaitWritable(s, kSelectWait)) {
+      int n = send(s, reinterpret_cast<const char*>(data), static_cast<int>(size), 0);
+      if (n != SOCKET_ERROR) {
+        if (sent != nullptr) *sent += static_cast<std::uint32_t>(n);
+        if (static_cast<std::uint32_t>(n) >= size) return true;
+        if (n > 0) {
+          data += n;
+          size -= static_cast<std::uint32_t>(n);
+          progress = GetTickCount();
+        }
+      } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        port->send_error = kSocketError;
+        return false;
+      }
+    } else if (WaitBroke()) {
+      port->send_error = kSocketError;
+      return false;
+    }
+    if (port->data_timeout != kNoLimit && GetTickCount() - progress >= port->data_timeout) {
+      port->send_error = kTimedOut;
+      return false;
+    }
+  }
+}
+
+std::uint32_t RecvTimed(PortEntry* port, SOCKET s, std::uint8_t* buffer, std::uint32_t capacity,
+                        bool check_deletion) {
+  DWORD start = GetTickCount();
+  bool closed = false;
+  for (;;) {
+    if (Deleted(port, check_deletion)) return 0;
+    if (closed) {
+      // The peer has closed: nothing more can come. Sleeping out the rest
+      // of the command time-out keeps the answer a time-out, but an
+      // unlimited time-out must not wait for ever.
+      if (port->cmd_timeout == kNoLimit) {
+        port->send_error = kSocketError;
+        return 0;
+      }
+      DWORD waited = GetTickCount() - start;
+      if (waited >= port->cmd_timeout) break;
+      DWORD rest = port->cmd_timeout - waited;
+      Sleep(rest < kSelectWait ? rest : kSelectWait);
+      continue;
+    }
+    if (WaitReadable(s, kSelectWait)) {
+      int n = recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(capacity), 0);
+      if (n > 0) return static_cast<std::uint32_t>(n);
+      if (n == 0) {
+        closed = true;
+        continue;
+      }
+      if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        port->send_error = kSocketError;
+        return 0;
+      }
+    } else if (WaitBroke()) {
+      port->send_error = kSocketError;
+      return 0;
+    }
+    if (port->cmd_timeout != kNoLimit && GetTickCount() - start >= port->cmd_timeout) break;
+  }
+  port->send_error = kTimedOut;
+  return 0;
+}
+
+bool SendInPieces(PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_t size,
+                  std::uint32_t* sent, bool check_deletion) {
+  if (port->SendBufSize == 0) port->SendBufSize = 16384;
+  while (size > 0) {
+    std::uint32_t piece = size < port->SendBufSize ? size : port->SendBufSize;
+    if (!SendTimed(port, s, data, piece, sent, check_deletion)) return false;
+    data += piece;
+    size -= piece;
+  }
+  return true;
+}
+
+bool CloseConnection(PortEntry* port, monitor::Socket* slot, std::uint32_t flags) {
+  if (*slot == monitor::kNoSocket) return true;
+  auto s = static_cast<SOCKET>(*slot);
+  if ((flags & kKeepConnected) == 0) monitor::ClearFlags(port, monitor::kConnected);
+  if ((flags & kAbortive) == 0) {
+    shutdown(s, 1);  // SD_SEND
+    Drain(port, s);
+    shutdown(s, 2);  // SD_BOTH
+  } else {
+    linger reset{1, 0};
+    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
+  }
+  bool closed = closesocket(s) != SOCKET_ERROR;
+  *slot = monitor::kNoSocket;
+  return closed;
+}
+
+bool ResolveHost(const char* host, in_addr* address) {
+  unsigned long dotted = inet_addr(host);
+  if (dotted != INADDR_NONE) {
+    address->s_addr = dotted;
+    return true;
+  }
+  hostent* entry = gethostbyname(host);
+  if (entry == nullptr || entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
+    return false;
+  int length = entry->h_length < static_cast<int>(sizeof(*address)) ? entry->h_length
+                                                                    : static_cast<int>(sizeof(*address));
+  CopyMemory(address, entry->h_addr_list[0], length);
+  return true;
+}
+
+SOCKET CreateSocket() {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) monitor::MessageFromIni(nullptr, "IDS_WINSOCK_ERROR", MB_OK | MB_ICONEXCLAMATION);
+  return s;
+}
+
+}  // namespace transport
