@@ -4,9 +4,11 @@
 #   vexa_spool [ARGS]          run vexaspool.exe, installing the monitor first if needed
 #   vexa_reset_ports           forget every port the monitor saved
 #   vexa_wine_setup            make the prefix and start the server (the others call it)
-#   vexa_wine_stop             stop the server vexa_wine_setup started
+#   vexa_wine_stop             stop the server (and Xvfb) vexa_wine_setup started
 # One prefix per build (build/win64/wineprefix unless WINEPREFIX is set) and
 # one long-lived wineserver for it, so a run costs a fraction of a second.
+# Windows draw on an Xvfb of the harness's own when VEXA_WINE_XVFB=1 (CTest
+# sets it), else on the caller's DISPLAY, else nowhere (Wine's null driver).
 
 VEXA_ROOT=${VEXA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 VEXA_BUILD=${VEXA_BUILD:-$VEXA_ROOT/build/win64}
@@ -21,10 +23,10 @@ export WINEDEBUG=${VEXA_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winspool.drv=n;mpr=n"
 export WINEPREFIX=${WINEPREFIX:-$VEXA_BUILD/wineprefix}
 
-# How Wine shows windows: "null" needs no X server (and allows no
-# screenshots). This is the one place to change when windows get a display;
-# the prefix is updated, and its server restarted, when the choice changes.
+# How Wine shows windows; decided by _vexa_wine_choose_display before each
+# run. The prefix is updated, and its server restarted, when it changes.
 VEXA_WINE_GRAPHICS=null
+_VEXA_CALLER_DISPLAY=${DISPLAY:-}
 _vexa_wine_settings() {
   cat <<EOF
 REGEDIT4
@@ -50,6 +52,100 @@ _vexa_close_extra_fds() {
 
 _vexa_wine_pidfile() { printf '%s/.vexa-wineserver.pid' "$WINEPREFIX"; }
 _vexa_wine_stamp() { printf '%s/.vexa-settings' "$WINEPREFIX"; }
+# The display the running server session was started with: every process of
+# a session must use the same one (explorer.exe keeps the first one's).
+_vexa_wine_session_file() { printf '%s/.vexa-session-display' "$WINEPREFIX"; }
+_vexa_xvfb_pidfile() { printf '%s/.vexa-xvfb.pid' "$WINEPREFIX"; }
+_vexa_xvfb_displayfile() { printf '%s/.vexa-xvfb.display' "$WINEPREFIX"; }
+
+# True when this harness's Xvfb is alive; its display goes to _VEXA_XVFB_DISPLAY.
+_vexa_xvfb_up() {
+  local pid comm display
+  [ -r "$(_vexa_xvfb_pidfile)" ] && read -r pid <"$(_vexa_xvfb_pidfile)" || return 1
+  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm" || return 1
+  [ "$comm" = Xvfb ] || return 1
+  [ -r "$(_vexa_xvfb_displayfile)" ] && read -r display <"$(_vexa_xvfb_displayfile)" || return 1
+  [[ $display =~ ^[0-9]+$ ]] && [ -S "/tmp/.X11-unix/X$display" ] || return 1
+  _VEXA_XVFB_DISPLAY=:$display
+}
+
+# Starts the Xvfb of this prefix unless it runs; Xvfb picks a free display
+# and writes its number to the file. Nothing of the caller's stays open in
+# it: it outlives the caller, and a pipe it held would never close.
+_vexa_xvfb_start() {
+  local pid tries=0 displayfile
+  _vexa_xvfb_up && return 0
+  command -v Xvfb >/dev/null || { echo "wine-env: Xvfb is not installed (package xvfb)" >&2; return 1; }
+  displayfile=$(_vexa_xvfb_displayfile)
+  rm -f "$displayfile"
+  (
+    _vexa_close_extra_fds
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+      </dev/null >"$WINEPREFIX.xvfb.log" 2>&1 3>"$displayfile" &
+    echo $! >"$(_vexa_xvfb_pidfile)"
+  )
+  read -r pid <"$(_vexa_xvfb_pidfile)"
+  until _vexa_xvfb_up; do
+    tries=$((tries + 1))
+    if ! kill -0 "$pid" 2>/dev/null || [ $tries -ge 200 ]; then
+      echo "wine-env: Xvfb did not start:" >&2
+      cat "$WINEPREFIX.xvfb.log" >&2
+      return 1
+    fi
+    sleep 0.05
+  done
+}
+
+_vexa_xvfb_stop() {
+  local pid comm=
+  pid=$(cat "$(_vexa_xvfb_pidfile)" 2>/dev/null) || return 0
+  rm -f "$(_vexa_xvfb_pidfile)" "$(_vexa_xvfb_displayfile)"
+  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm"
+  [ "$comm" = Xvfb ] || return 0
+  kill "$pid" 2>/dev/null || return 0
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+}
+
+# Decides how this run's windows are shown:
+#  - tests (VEXA_WINE_XVFB=1, as CTest sets it): X11 on the harness's own
+#    Xvfb, started once per prefix, so dialogs really draw and can be
+#    screenshot;
+#  - a run from a shell with a DISPLAY: X11 on that display;
+#  - any other run: the harness's Xvfb while it is up (a run beside the
+#    tests must not restart their session), else the null driver, which
+#    needs no X server and draws nothing.
+_vexa_wine_choose_display() {
+  _VEXA_WINE_OWN_X=
+  if [ -n "${VEXA_WINE_XVFB:-}" ]; then
+    _VEXA_WINE_OWN_X=1
+  elif [ -z "$_VEXA_CALLER_DISPLAY" ] && _vexa_xvfb_up; then
+    _VEXA_WINE_OWN_X=1
+  fi
+  if [ -n "$_VEXA_WINE_OWN_X" ] || [ -n "$_VEXA_CALLER_DISPLAY" ]; then
+    VEXA_WINE_GRAPHICS=x11
+  else
+    VEXA_WINE_GRAPHICS=null
+  fi
+}
+
+# Exports the DISPLAY that _vexa_wine_choose_display chose.
+_vexa_wine_export_display() {
+  if [ -n "$_VEXA_WINE_OWN_X" ]; then
+    _vexa_xvfb_up || return 1
+    export DISPLAY=$_VEXA_XVFB_DISPLAY
+  elif [ -n "$_VEXA_CALLER_DISPLAY" ]; then
+    export DISPLAY=$_VEXA_CALLER_DISPLAY
+  else
+    unset DISPLAY
+  fi
+}
+
+# True when the running session was started with the DISPLAY now exported.
+_vexa_wine_session_matches() {
+  local display
+  [ -r "$(_vexa_wine_session_file)" ] && read -r display <"$(_vexa_wine_session_file)" || return 1
+  [ "$display" = "${DISPLAY:-none}" ]
+}
 
 # Where the server listens, into _VEXA_WINE_SOCKET. Debian's wineserver keeps
 # its directory's name in the prefix; upstream uses /tmp/.wine-UID. Only
@@ -97,7 +193,7 @@ _vexa_wine_prepare_prefix() {
   [ "$(cat "$stamp" 2>/dev/null)" = "$settings" ] && return 0
   # Windows are set up by the desktop process when a session starts, so
   # the session must end before a new choice can take effect.
-  vexa_wine_stop 9>&-
+  _vexa_wine_stop_server 9>&-
   reg=$WINEPREFIX/.vexa-settings.reg
   printf '%s\n' "$settings" >"$reg"
   WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" regedit /s "Z:${reg//\//\\}" </dev/null >"$log" 2>&1 9>&- ||
@@ -116,6 +212,7 @@ _vexa_wine_start_server() {
     "$WINESERVER" -f -p60 </dev/null >/dev/null 2>&1 &
     echo $! >"$(_vexa_wine_pidfile)"
   )
+  printf '%s\n' "${DISPLAY:-none}" >"$(_vexa_wine_session_file)"
   pid=$(cat "$(_vexa_wine_pidfile)")
   until _vexa_wine_find_socket && [ -S "$_VEXA_WINE_SOCKET" ]; do
     if ! kill -0 "$pid" 2>/dev/null; then
@@ -140,28 +237,42 @@ _vexa_wine_start_server() {
 
 vexa_wine_setup() {
   local stamp
+  _vexa_wine_choose_display
   stamp=$(_vexa_wine_stamp)
-  if [ -r "$stamp" ] && [ "$(<"$stamp")" = "$(_vexa_wine_settings)" ] && _vexa_wine_server_up; then
+  if [ -r "$stamp" ] && [ "$(<"$stamp")" = "$(_vexa_wine_settings)" ] &&
+    _vexa_wine_export_display && _vexa_wine_server_up && _vexa_wine_session_matches; then
     return 0
   fi
   mkdir -p "${WINEPREFIX%/*}" || return
   (
     flock 9 || exit 1
-    _vexa_wine_prepare_prefix && _vexa_wine_start_server
-  ) 9>"$WINEPREFIX.lock"
+    _vexa_wine_prepare_prefix || exit 1
+    if [ -n "$_VEXA_WINE_OWN_X" ]; then _vexa_xvfb_start || exit 1; fi
+    _vexa_wine_export_display || exit 1
+    # A session on another display (or none, or a gone Xvfb) cannot show
+    # this run's windows.
+    if _vexa_wine_server_up && ! _vexa_wine_session_matches; then _vexa_wine_stop_server 9>&-; fi
+    _vexa_wine_start_server
+  ) 9>"$WINEPREFIX.lock" || return
+  _vexa_wine_export_display
 }
 
-# Ends the session of the server vexa_wine_setup started: every program of
-# the prefix, services.exe and the others included. (A plain SIGTERM to the
-# server would leave those behind, orphaned.)
-vexa_wine_stop() {
+_vexa_wine_stop_server() {
   local pid comm=
   pid=$(cat "$(_vexa_wine_pidfile)" 2>/dev/null) || return 0
-  rm -f "$(_vexa_wine_pidfile)"
+  rm -f "$(_vexa_wine_pidfile)" "$(_vexa_wine_session_file)"
   [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm"
   [ "$comm" = "${WINESERVER##*/}" ] || return 0
   "$WINESERVER" -k 9>&- 2>/dev/null || true
   while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+}
+
+# Ends the session of the server vexa_wine_setup started: every program of
+# the prefix, services.exe and the others included (a plain SIGTERM to the
+# server would leave those behind, orphaned); then the Xvfb they drew on.
+vexa_wine_stop() {
+  _vexa_wine_stop_server
+  _vexa_xvfb_stop
 }
 
 # Runs a Windows program with this shell's stdin, stdout and stderr, so a
