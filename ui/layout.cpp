@@ -59,16 +59,23 @@ int ParseSize(const char* text) {
   return size;
 }
 
-}  // namespace
+// Byte for byte: names are case-sensitive, and lstrcmpA's locale rules
+// would let some differing names compare equal.
+bool SameName(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) ++a, ++b;
+  return *a == *b;
+}
 
 bool CharsetFromName(const char* name, BYTE* charset) {
   for (const CharsetName& entry : kCharsets) {
-    if (lstrcmpA(entry.name, name) != 0) continue;
+    if (!SameName(entry.name, name)) continue;
     *charset = entry.value;
     return true;
   }
   return false;
 }
+
+}  // namespace
 
 void ApplyDialogLayout(HWND dialog, HFONT font, const LayoutRow* table, int rows, int mode) {
   if (table == nullptr || rows < 1) return;

@@ -59,8 +59,4 @@ HFONT CreateIniFont(HWND dialog, const char* key, const char* ini_path);
 // null) plus `extra_width`, and `height` high, in place. Returns the width.
 int FitControlToText(HWND control, HFONT font, const char* text, int extra_width, int height);
 
-// Windows character-set value for a "FONT" charset name, compared
-// case-sensitively; false for a name not in the table.
-bool CharsetFromName(const char* name, BYTE* charset);
-
 }  // namespace ui
