@@ -88,9 +88,23 @@ void AddPrinters() {
   CHECK(spool.AddPrinter(&second));
 }
 
-DWORD AddJob(const char* printer, const char* document) {
-  VexaSpoolNewJob info{printer, "alice", document, nullptr, JOB_STATUS_SPOOLING, 1234, 3};
+DWORD AddJob(const char* printer, const char* document, DWORD id = 0) {
+  VexaSpoolNewJob info{printer, "alice", document, nullptr, JOB_STATUS_SPOOLING, 1234, 3, id};
   return spool.AddJob(&info);
+}
+
+// The host prints jobs under ids it is told; the ids it picks itself must
+// then step round them.
+void CheckJobIds() {
+  CHECK(AddJob("Office", "Chosen.txt", 1007) == 1007);
+  CHECK_FAILS(AddJob("Lab", "Twice.txt", 1007) != 0, ERROR_ALREADY_EXISTS);
+  CHECK_FAILS(AddJob("Nowhere", "Lost.txt") != 0, ERROR_INVALID_PRINTER_NAME);
+  DWORD next = AddJob("Office", "Next.txt");
+  CHECK(next != 0 && next != 1007);
+  CHECK(AddJob("Office", "Taken.txt", next + 1) == next + 1);
+  DWORD after = AddJob("Office", "After.txt");
+  CHECK(after != next && after != next + 1 && after != 1007);
+  for (DWORD job : {DWORD{1007}, next, next + 1, after}) CHECK(spool.RemoveJob(job));
 }
 
 void CheckPrinterInfo() {
@@ -199,14 +213,26 @@ void CheckJobControl() {
     if (seen[i] != expected[i]) std::printf("  event %zu: %s\n", i, seen[i].c_str());
   }
 
+  // The user's pause and cancel arrive beside the monitor's writes and
+  // change only their own bits, without an event.
+  CHECK(spool.ChangeJobStatus(job, JOB_STATUS_PAUSED, JOB_STATUS_DELETING));
+  CHECK(spool.GetJob(job, &state) &&
+        state.status == (JOB_STATUS_SPOOLING | JOB_STATUS_PRINTING | JOB_STATUS_PAUSED));
+  CHECK_FAILS(spool.ChangeJobStatus(999, JOB_STATUS_PAUSED, 0), ERROR_INVALID_PARAMETER);
+  CHECK(TakeEvents().empty());
+
+  // SET_STATUS carries the status as the pointer value: 0 is a status too.
   DWORD status = PRINTER_STATUS_ERROR | PRINTER_STATUS_OFFLINE;
-  CHECK(SetPrinterA(printer, 0, reinterpret_cast<LPBYTE>(&status), PRINTER_CONTROL_SET_STATUS));
+  auto as_data = [](DWORD value) { return reinterpret_cast<LPBYTE>(static_cast<ULONG_PTR>(value)); };
+  CHECK(SetPrinterA(printer, 0, as_data(status), PRINTER_CONTROL_SET_STATUS));
   DWORD now = 0;
   CHECK(spool.GetPrinterStatus("Office", &now) && now == status);
+  CHECK(SetPrinterA(printer, 0, as_data(0), PRINTER_CONTROL_SET_STATUS));
+  CHECK(spool.GetPrinterStatus("Office", &now) && now == 0);
   CHECK_FAILS(SetPrinterA(printer, 0, nullptr, 0), ERROR_INVALID_PRINTER_COMMAND);
-  CHECK_FAILS(SetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(&status), 0), ERROR_INVALID_LEVEL);
+  CHECK_FAILS(SetPrinterA(printer, 2, as_data(status), 0), ERROR_INVALID_LEVEL);
   seen = TakeEvents();
-  CHECK(seen.size() == 1 && seen[0] == "printer Office 0x82");
+  CHECK(seen.size() == 2 && seen[0] == "printer Office 0x82" && seen[1] == "printer Office 0x0");
   CHECK(spool.RemoveJob(job));
   CHECK(ClosePrinter(printer));
 }
@@ -401,6 +427,7 @@ int main() {
   AddPrinters();
   CheckPrinterInfo();
   CheckJobInfo();
+  CheckJobIds();
   CheckJobControl();
   CheckConcurrentWrites();
   CheckEnumPortsRouting();

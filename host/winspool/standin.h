@@ -24,6 +24,7 @@ struct VexaSpoolNewJob {
   DWORD status;               // JOB_STATUS_*
   DWORD size;
   DWORD total_pages;
+  DWORD id;                   // 0 gives the next free id
 };
 
 struct VexaSpoolJobState {
@@ -62,10 +63,14 @@ typedef BOOL(WINAPI* VexaSpoolEnumPortsProc)(LPSTR server, DWORD level, LPBYTE p
 BOOL WINAPI VexaSpoolAddPrinter(const VexaSpoolNewPrinter* info);
 BOOL WINAPI VexaSpoolSetPrinterStatus(const char* printer, DWORD status);
 BOOL WINAPI VexaSpoolGetPrinterStatus(const char* printer, DWORD* status);
-// Returns the new job's id, 0 when the printer does not exist.
+// Returns the new job's id; 0 when the printer does not exist or a job
+// already has the id asked for.
 DWORD WINAPI VexaSpoolAddJob(const VexaSpoolNewJob* info);
 // Sets the job's status bits as the spooler or the user would (no event).
 BOOL WINAPI VexaSpoolSetJobStatus(DWORD job_id, DWORD status);
+// The same, for some bits only, in one step: a pause or a cancel from the
+// user cannot undo a change the monitor makes at the same moment.
+BOOL WINAPI VexaSpoolChangeJobStatus(DWORD job_id, DWORD set, DWORD clear);
 BOOL WINAPI VexaSpoolSetJobProgress(DWORD job_id, DWORD size, DWORD total_pages,
                                     DWORD pages_printed);
 BOOL WINAPI VexaSpoolGetJob(DWORD job_id, VexaSpoolJobState* state);
@@ -84,6 +89,7 @@ struct Spool {
   decltype(&VexaSpoolGetPrinterStatus) GetPrinterStatus;
   decltype(&VexaSpoolAddJob) AddJob;
   decltype(&VexaSpoolSetJobStatus) SetJobStatus;
+  decltype(&VexaSpoolChangeJobStatus) ChangeJobStatus;
   decltype(&VexaSpoolSetJobProgress) SetJobProgress;
   decltype(&VexaSpoolGetJob) GetJob;
   decltype(&VexaSpoolRemoveJob) RemoveJob;
@@ -106,6 +112,7 @@ inline bool Bind(Spool* spool) {
          get(spool->GetPrinterStatus, "VexaSpoolGetPrinterStatus") &&
          get(spool->AddJob, "VexaSpoolAddJob") &&
          get(spool->SetJobStatus, "VexaSpoolSetJobStatus") &&
+         get(spool->ChangeJobStatus, "VexaSpoolChangeJobStatus") &&
          get(spool->SetJobProgress, "VexaSpoolSetJobProgress") &&
          get(spool->GetJob, "VexaSpoolGetJob") && get(spool->RemoveJob, "VexaSpoolRemoveJob") &&
          get(spool->SetEnumPorts, "VexaSpoolSetEnumPorts") &&

@@ -224,8 +224,8 @@ bool ApplyPrinterCommand(Printer& printer, DWORD command, const BYTE* data) {
         if (SameName(job.printer, printer.name.c_str())) job.status |= JOB_STATUS_DELETING;
       return true;
     case PRINTER_CONTROL_SET_STATUS:
-      if (!data) return false;
-      printer.status = *reinterpret_cast<const DWORD*>(data);
+      // The status travels in the pointer itself, not in what it points at.
+      printer.status = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
       return true;
     default: return false;
   }
@@ -455,8 +455,13 @@ DWORD WINAPI VexaSpoolAddJob(const VexaSpoolNewJob* info) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return 0;
   }
+  if (info->id && FindJob(info->id)) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return 0;
+  }
+  while (!info->id && FindJob(g_next_job_id)) ++g_next_job_id;
   Job& job = g_jobs.emplace_back();
-  job.id = g_next_job_id++;
+  job.id = info->id ? info->id : g_next_job_id++;
   job.printer = printer->name;
   job.user = info->user ? info->user : "";
   job.document = info->document ? info->document : "";
@@ -473,6 +478,14 @@ BOOL WINAPI VexaSpoolSetJobStatus(DWORD job_id, DWORD status) {
   Job* job = FindJob(job_id);
   if (!job) return Fail(ERROR_INVALID_PARAMETER);
   job->status = status;
+  return TRUE;
+}
+
+BOOL WINAPI VexaSpoolChangeJobStatus(DWORD job_id, DWORD set, DWORD clear) {
+  Locked lock;
+  Job* job = FindJob(job_id);
+  if (!job) return Fail(ERROR_INVALID_PARAMETER);
+  job->status = (job->status | set) & ~clear;
   return TRUE;
 }
 
