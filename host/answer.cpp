@@ -14,10 +14,30 @@ constexpr DWORD kPollMs = 20;
 // Static control holding a message box's text, in Windows and in Wine.
 constexpr int kBoxTextId = 0xFFFF;
 
+// The monitor's prompts, known by the controls of their templates: their
+// captions and texts come from an INI file and may say anything.
+constexpr int kRetryPrompt = 401;
+constexpr int kRetryButton = 402;
+constexpr int kRetryText = 403;
+constexpr int kPasswordPrompt = 394;
+constexpr int kPasswordExplanation = 396;
+constexpr int kUserEdit = 398;
+constexpr int kPasswordEdit = 400;
+
+struct Shared {
+  Shared() { InitializeCriticalSection(&lock); }
+  CRITICAL_SECTION lock;
+  bool has_credentials = false;
+  std::string user;
+  std::string password;
+};
+Shared g_shared;
+
 volatile LONG g_reply = static_cast<LONG>(Reply::kNone);
+PromptSeen volatile g_on_prompt = nullptr;
 HANDLE g_watcher = nullptr;
-// Boxes already answered: a box stays listed until it is destroyed.
-std::vector<HWND> g_answered;
+// Windows already reported: one stays listed until it is destroyed.
+std::vector<HWND> g_seen;
 
 int ButtonFor(Reply reply) {
   switch (reply) {
@@ -26,7 +46,8 @@ int ButtonFor(Reply reply) {
     case Reply::kRetry: return IDRETRY;
     case Reply::kYes: return IDYES;
     case Reply::kNo: return IDNO;
-    case Reply::kNone: break;
+    case Reply::kNone:
+    case Reply::kWait: break;
   }
   return 0;
 }
@@ -92,17 +113,71 @@ std::string WindowText(HWND window) {
   return out;
 }
 
-bool AlreadyAnswered(HWND box) {
+bool AlreadySeen(HWND window) {
   bool found = false;
-  for (size_t i = 0; i < g_answered.size();) {
-    if (!IsWindow(g_answered[i])) {
-      g_answered.erase(g_answered.begin() + static_cast<std::ptrdiff_t>(i));
+  for (size_t i = 0; i < g_seen.size();) {
+    if (!IsWindow(g_seen[i])) {
+      g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
       continue;
     }
-    if (g_answered[i] == box) found = true;
+    if (g_seen[i] == window) found = true;
     ++i;
   }
   return found;
+}
+
+bool HasControl(HWND dialog, int id, const char* class_name) {
+  HWND child = GetDlgItem(dialog, id);
+  if (!child) return false;
+  char name[16];
+  return !class_name ||
+         (GetClassNameA(child, name, sizeof(name)) && lstrcmpiA(name, class_name) == 0);
+}
+
+int PromptId(HWND dialog) {
+  if (HasControl(dialog, kRetryButton, "Button") && HasControl(dialog, kRetryText, nullptr) &&
+      HasControl(dialog, IDCANCEL, "Button"))
+    return kRetryPrompt;
+  if (HasControl(dialog, kUserEdit, "Edit") && HasControl(dialog, kPasswordEdit, "Edit") &&
+      HasControl(dialog, IDOK, "Button") && HasControl(dialog, IDCANCEL, "Button"))
+    return kPasswordPrompt;
+  return 0;
+}
+
+// One line per prompt: line breaks show as the \n the INI files write.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+void Press(HWND dialog, int button) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+void AnswerPrompt(HWND dialog, int prompt, Reply reply) {
+  bool positive = reply == Reply::kOk || reply == Reply::kYes || reply == Reply::kRetry;
+  bool negative = reply == Reply::kCancel || reply == Reply::kNo;
+  if (prompt == kRetryPrompt) {
+    if (positive || negative) Press(dialog, positive ? kRetryButton : IDCANCEL);
+    return;
+  }
+  EnterCriticalSection(&g_shared.lock);
+  bool credentials = g_shared.has_credentials;
+  std::string user = credentials ? g_shared.user : std::string();
+  std::string password = credentials ? g_shared.password : std::string();
+  LeaveCriticalSection(&g_shared.lock);
+  if (credentials || positive) {
+    SetDlgItemTextA(dialog, kUserEdit, user.c_str());
+    SetDlgItemTextA(dialog, kPasswordEdit, password.c_str());
+    Press(dialog, IDOK);
+  } else if (negative) {
+    Press(dialog, IDCANCEL);
+  }
 }
 
 BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
@@ -112,22 +187,29 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
   char name[16];
   if (!GetClassNameA(window, name, sizeof(name)) || lstrcmpA(name, "#32770") != 0) return TRUE;
   // Until it is shown the dialog may not have run WM_INITDIALOG yet.
-  if (!IsWindowVisible(window) || !IsMessageBox(window) || AlreadyAnswered(window)) return TRUE;
+  if (!IsWindowVisible(window) || AlreadySeen(window)) return TRUE;
   auto reply = static_cast<Reply>(InterlockedCompareExchange(&g_reply, 0, 0));
-  if (reply == Reply::kNone) return TRUE;
-  console::Out("box: %s | %s", WindowText(window).c_str(),
-               WindowText(GetDlgItem(window, kBoxTextId)).c_str());
-  int button = ChooseButton(window, reply);
-  PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
-  g_answered.push_back(window);
+  if (IsMessageBox(window)) {
+    if (reply == Reply::kNone) return TRUE;
+    console::Out("box: %s | %s", WindowText(window).c_str(),
+                 WindowText(GetDlgItem(window, kBoxTextId)).c_str());
+    g_seen.push_back(window);
+    if (int button = reply == Reply::kWait ? 0 : ChooseButton(window, reply)) Press(window, button);
+    return TRUE;
+  }
+  int prompt = PromptId(window);
+  if (!prompt) return TRUE;
+  HWND text = GetDlgItem(window, prompt == kRetryPrompt ? kRetryText : kPasswordExplanation);
+  console::Out("prompt %d %s", prompt, OneLine(WindowText(text ? text : window)).c_str());
+  g_seen.push_back(window);
+  if (PromptSeen callback = g_on_prompt) callback(prompt);
+  AnswerPrompt(window, prompt, reply);
   return TRUE;
 }
 
-DWORD WINAPI Watch(LPVOID) {
+DWORD WINAPI WatchWindows(LPVOID) {
   for (;;) {
-    if (static_cast<Reply>(InterlockedCompareExchange(&g_reply, 0, 0)) != Reply::kNone)
-      EnumWindows(VisitWindow, 0);
+    EnumWindows(VisitWindow, 0);
     Sleep(kPollMs);
   }
 }
@@ -142,7 +224,8 @@ bool Parse(const char* word, Reply* reply) {
                 {"cancel", Reply::kCancel},
                 {"retry", Reply::kRetry},
                 {"yes", Reply::kYes},
-                {"no", Reply::kNo}};
+                {"no", Reply::kNo},
+                {"wait", Reply::kWait}};
   for (const auto& entry : kWords) {
     if (lstrcmpiA(word, entry.word) != 0) continue;
     *reply = entry.reply;
@@ -153,13 +236,27 @@ bool Parse(const char* word, Reply* reply) {
 
 void Set(Reply reply) {
   InterlockedExchange(&g_reply, static_cast<LONG>(reply));
-  if (reply == Reply::kNone || g_watcher) return;
+  if (reply != Reply::kNone) Watch();
+}
+
+void Watch() {
+  if (g_watcher) return;
   // Wine loads its display driver on first use, once per process, and the
   // loading takes the loader lock. Were the watcher's first EnumWindows to do
   // it while this thread sits in LoadLibrary of the monitor (whose imports
   // need the driver too), each would wait for the other. Load it here first.
   ReleaseDC(nullptr, GetDC(nullptr));
-  g_watcher = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
+  g_watcher = CreateThread(nullptr, 0, WatchWindows, nullptr, 0, nullptr);
 }
+
+void SetCredentials(const char* user, const char* password) {
+  EnterCriticalSection(&g_shared.lock);
+  g_shared.has_credentials = user != nullptr;
+  g_shared.user = user ? user : "";
+  g_shared.password = user && password ? password : "";
+  LeaveCriticalSection(&g_shared.lock);
+}
+
+void OnPrompt(PromptSeen callback) { g_on_prompt = callback; }
 
 }  // namespace host::answer

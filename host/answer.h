@@ -1,17 +1,32 @@
-// Answers the monitor's message boxes for an unattended run. A watcher thread
-// looks at this process's top-level dialogs, whichever thread owns them, so
-// boxes raised by the monitor's own threads are answered too.
+// Answers the monitor's message boxes and prompts for an unattended run. A
+// watcher thread looks at this process's top-level dialogs, whichever thread
+// owns them, so windows raised by the monitor's own threads are seen too.
 #pragma once
 
 namespace host::answer {
 
-enum class Reply { kNone, kOk, kCancel, kRetry, kYes, kNo };
+// kWait reports a window and leaves it up.
+enum class Reply { kNone, kOk, kCancel, kRetry, kYes, kNo, kWait };
 
-// "ok", "cancel", "retry", "yes" or "no".
+// "ok", "cancel", "retry", "yes", "no" or "wait".
 bool Parse(const char* word, Reply* reply);
 
 // kNone leaves boxes for a person. Starts the watcher the first time a
 // reply is given; it keeps running with whatever reply was set last.
 void Set(Reply reply);
+
+// Starts the watcher without a reply: the monitor's prompts (the retry
+// prompt, dialog 401, and the password prompt, 394) are reported as
+// "prompt ID TEXT" whether or not a reply answers them.
+void Watch();
+
+// What the password prompt gets instead of the reply: OK with these two
+// fields. A null user forgets them.
+void SetCredentials(const char* user, const char* password);
+
+// Called on the watcher's thread when a prompt first shows, after its line
+// and before it is answered; null for none.
+using PromptSeen = void (*)(int dialog_id);
+void OnPrompt(PromptSeen callback);
 
 }  // namespace host::answer

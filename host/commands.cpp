@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 
+#include "host/answer.h"
 #include "host/console.h"
+#include "host/print.h"
 #include "host/spooler.h"
 
 namespace host::commands {
@@ -17,15 +19,6 @@ Outcome Failed(DWORD error) { return Outcome{Status::kFailed, error, nullptr}; }
 Outcome Usage(const char* usage) { return Outcome{Status::kUsage, 0, usage}; }
 // The monitor's BOOL, with its error captured before anything else runs.
 Outcome FromMonitor(BOOL ok) { return ok ? Ok() : Failed(GetLastError()); }
-
-bool ParseNumber(const std::string& text, DWORD* value) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  char* end = nullptr;
-  unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
-  if (*end || parsed > 0xFFFFFFFFull) return false;
-  *value = static_cast<DWORD>(parsed);
-  return true;
-}
 
 // The table takes LPSTR: the monitor gets writable copies, as from the
 // spooler, never our string literals.
@@ -185,8 +178,8 @@ Outcome Open(const Words& args) {
 }
 
 // --- jobs --------------------------------------------------------------------
-// print NAME FILE [options] goes here: a stand-in printer and job for the
-// port, then StartDocPort, WritePort and EndDocPort with job control between.
+// print (host/print.cpp): a stand-in printer and job for the port, then
+// StartDocPort, WritePort and EndDocPort with job control between.
 
 // --- the network and time ---------------------------------------------------
 
@@ -214,6 +207,20 @@ Outcome Sleep(const Words& args) {
 }
 
 // --- the box watcher itself ---------------------------------------------------
+
+// "\n" in a command's text becomes a Windows line break.
+std::string WindowsLines(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "\\n") == 0) {
+      out += "\r\n";
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 constexpr char kBoxUsage[] = "box ok|okcancel|retrycancel|yesno|yesnocancel TITLE TEXT";
 
@@ -249,14 +256,7 @@ Outcome ShowTestBox(const Words& args) {
   for (const auto& style : kStyles)
     if (args[0] == style.word) box.style = style.style;
   if (box.style == ~0u) return Usage(kBoxUsage);
-  for (size_t i = 0; i < args[2].size(); ++i) {
-    if (args[2].compare(i, 2, "\\n") == 0) {
-      box.text += "\r\n";
-      ++i;
-    } else {
-      box.text += args[2][i];
-    }
-  }
+  box.text = WindowsLines(args[2]);
   HANDLE thread = CreateThread(nullptr, 0, ShowBox, &box, 0, nullptr);
   if (!thread) return Failed(GetLastError());
   spooler::PumpUntil(thread, INFINITE);
@@ -264,6 +264,164 @@ Outcome ShowTestBox(const Words& args) {
   if (box.pressed <= 0) return Failed(GetLastError());
   bool named = box.pressed < static_cast<int>(sizeof(kButtons) / sizeof(kButtons[0]));
   console::Out("pressed %s", named ? kButtons[box.pressed] : std::to_string(box.pressed).c_str());
+  return Ok();
+}
+
+// --- prompts like the monitor's ----------------------------------------------
+// Dialogs with the controls of the monitor's retry prompt (401) and password
+// prompt (394), built in memory, so that the watcher's handling of prompts
+// shows without a monitor that raises them.
+
+constexpr char kPromptUsage[] = "prompt 401|394 TEXT [CLOSE_AFTER_MS] [--credentials USER:PASS]";
+constexpr int kClosedItself = 99;
+
+struct Prompt {
+  int id;
+  std::string text;
+  DWORD close_after_ms;
+  std::string user;
+  std::string password;
+};
+
+// DLGTEMPLATE and its DLGITEMTEMPLATEs, laid out as a resource compiler
+// lays them out: wide strings, each item on a DWORD boundary.
+struct DialogTemplate {
+  std::vector<WORD> words;
+
+  void Put(DWORD value) {
+    words.push_back(LOWORD(value));
+    words.push_back(HIWORD(value));
+  }
+  void Put(const char* text) {
+    for (; *text; ++text) words.push_back(static_cast<BYTE>(*text));
+    words.push_back(0);
+  }
+  void Start(WORD items, short cx, short cy) {
+    Put(WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME);
+    Put(DWORD{0});
+    words.insert(words.end(), {items, 10, 10, static_cast<WORD>(cx), static_cast<WORD>(cy)});
+    words.insert(words.end(), {0, 0});  // no menu, the dialog class
+    Put("Vexa prompt stand-in");
+  }
+  void Item(WORD atom, DWORD style, short x, short y, short cx, short cy, WORD id,
+            const char* text) {
+    if (words.size() % 2) words.push_back(0);
+    Put(style | WS_CHILD | WS_VISIBLE);
+    Put(DWORD{0});
+    words.insert(words.end(), {static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx),
+                               static_cast<WORD>(cy), id, 0xFFFF, atom});
+    Put(text);
+    words.push_back(0);  // no creation data
+  }
+};
+
+constexpr WORD kButton = 0x0080, kEdit = 0x0081, kStatic = 0x0082;
+
+DialogTemplate PromptTemplate(int id) {
+  DialogTemplate dialog;
+  if (id == 401) {
+    dialog.Start(3, 300, 60);
+    dialog.Item(kStatic, SS_LEFT, 8, 8, 284, 24, 403, "");
+    dialog.Item(kButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 150, 40, 60, 14, 402, "Retry");
+    dialog.Item(kButton, BS_PUSHBUTTON | WS_TABSTOP, 220, 40, 60, 14, IDCANCEL, "Cancel");
+  } else {
+    dialog.Start(5, 200, 90);
+    dialog.Item(kStatic, SS_LEFT, 8, 8, 184, 16, 396, "");
+    dialog.Item(kEdit, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 8, 28, 184, 12, 398, "");
+    dialog.Item(kEdit, ES_AUTOHSCROLL | ES_PASSWORD | WS_BORDER | WS_TABSTOP, 8, 46, 184, 12,
+                400, "");
+    dialog.Item(kButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 60, 70, 60, 14, IDOK, "OK");
+    dialog.Item(kButton, BS_PUSHBUTTON | WS_TABSTOP, 130, 70, 60, 14, IDCANCEL, "Cancel");
+  }
+  return dialog;
+}
+
+std::string ItemText(HWND dialog, int id) {
+  char text[256] = "";
+  GetDlgItemTextA(dialog, id, text, sizeof(text));
+  return text;
+}
+
+INT_PTR CALLBACK PromptProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* prompt = reinterpret_cast<Prompt*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      prompt = reinterpret_cast<Prompt*>(lparam);
+      SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+      SetDlgItemTextA(dialog, prompt->id == 401 ? 403 : 396, prompt->text.c_str());
+      if (prompt->close_after_ms) SetTimer(dialog, 1, prompt->close_after_ms, nullptr);
+      return TRUE;
+    case WM_TIMER:
+      EndDialog(dialog, kClosedItself);
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDOK:
+          prompt->user = ItemText(dialog, 398);
+          prompt->password = ItemText(dialog, 400);
+          EndDialog(dialog, 1);
+          return TRUE;
+        case 402:
+          EndDialog(dialog, 1);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, 0);
+          return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+struct PromptRun {
+  Prompt* prompt;
+  INT_PTR result;
+};
+
+// Modal with no owner, on a thread of its own, as the monitor shows them.
+DWORD WINAPI ShowPrompt(LPVOID param) {
+  auto* run = static_cast<PromptRun*>(param);
+  DialogTemplate dialog = PromptTemplate(run->prompt->id);
+  run->result = DialogBoxIndirectParamA(
+      GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(dialog.words.data()), nullptr,
+      PromptProc, reinterpret_cast<LPARAM>(run->prompt));
+  return 0;
+}
+
+Outcome ShowTestPrompt(const Words& given) {
+  Words args = given;
+  std::string credentials;
+  if (args.size() >= 2 && args[args.size() - 2] == "--credentials") {
+    credentials = args.back();
+    args.resize(args.size() - 2);
+    if (credentials.find(':') == std::string::npos) return Usage(kPromptUsage);
+  }
+  if (args.size() < 2 || args.size() > 3 || (args[0] != "401" && args[0] != "394"))
+    return Usage(kPromptUsage);
+  Prompt prompt{std::atoi(args[0].c_str()), WindowsLines(args[1]), 0, "", ""};
+  if (args.size() == 3 && !ParseNumber(args[2], &prompt.close_after_ms))
+    return Usage(kPromptUsage);
+  answer::Watch();
+  size_t colon = credentials.find(':');
+  if (!credentials.empty())
+    answer::SetCredentials(credentials.substr(0, colon).c_str(),
+                           credentials.substr(colon + 1).c_str());
+  PromptRun run{&prompt, -1};
+  HANDLE thread = CreateThread(nullptr, 0, ShowPrompt, &run, 0, nullptr);
+  if (thread) {
+    spooler::PumpUntil(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  answer::SetCredentials(nullptr, nullptr);
+  if (!thread) return Failed(GetLastError());
+  if (run.result == -1) return Failed(GetLastError());
+  if (run.result == kClosedItself)
+    console::Out("closed itself");
+  else if (prompt.id == 394 && run.result == 1)
+    console::Out("ended 1 user \"%s\" password \"%s\"", prompt.user.c_str(),
+                 prompt.password.c_str());
+  else
+    console::Out("ended %d", static_cast<int>(run.result));
   return Ok();
 }
 
@@ -281,13 +439,23 @@ constexpr Command kCommands[] = {
     {"configure", "configure NAME", Configure},
     {"delete", "delete NAME", Delete},
     {"open", "open NAME", Open},
-    // {"print", "print NAME FILE [options]", Print}, once jobs are written
+    {"print", print::kUsage, print::Print},
     {"net", kNetUsage, Net},
     {"sleep", "sleep MS", Sleep},
     {"box", kBoxUsage, ShowTestBox},
+    {"prompt", kPromptUsage, ShowTestPrompt},
 };
 
 }  // namespace
+
+bool ParseNumber(const std::string& text, DWORD* value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  char* end = nullptr;
+  unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+  if (*end || parsed > 0xFFFFFFFFull) return false;
+  *value = static_cast<DWORD>(parsed);
+  return true;
+}
 
 Outcome Run(const std::vector<std::string>& words) {
   if (words.empty()) return Usage(nullptr);

@@ -17,6 +17,9 @@ struct Outcome {
   const char* usage;  // kUsage: the command's usage line, null for no such command
 };
 
+// A decimal number that fits in a DWORD, and nothing else.
+bool ParseNumber(const std::string& text, DWORD* value);
+
 // WORDS is one command and its arguments, global options already removed.
 Outcome Run(const std::vector<std::string>& words);
 

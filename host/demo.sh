@@ -1,7 +1,8 @@
 #!/bin/bash
 # What ./vexa demo shows: the monitor registered with the stand-in spooler,
 # three ports written to the registry with Wine's reg, brought in through
-# AddPort (import), and listed as the spooler lists them.
+# AddPort (import), and listed as the spooler lists them; then a document
+# printed through a pass-through port into a file.
 set -euo pipefail
 source "$(dirname "$0")/../tests/wine/wine-env.sh"
 
@@ -41,3 +42,19 @@ step "a spooler session; its port table starts empty"
 
 step "the port keys as reg shows them"
 "$WINELOADER" reg query "$PORTS" /s </dev/null 2>/dev/null | tr -d '\r' | grep -v '^$'
+
+step "print a document through a pass-through port to a file"
+# --output names a file that is no port of the monitor's: the job passes
+# through to that file, as the spooler's "print to file" does.
+demo_dir=$(mktemp -d)
+trap 'rm -rf "$demo_dir"' EXIT
+cat >"$demo_dir/sample.txt" <<'TEXT'
+Vexa Network Printer Port - sample document
+Line 2: printed through the stand-in Windows 95 spooler.
+Line 3: the monitor writes each piece as the spooler hands it over.
+TEXT
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+vexa_spool print Demo_LPR "$(winpath "$demo_dir/sample.txt")" \
+  --output "$(winpath "$demo_dir/sample.out")" --document "Sample document" --write-size 50
+cat "$demo_dir/sample.out"
+cmp "$demo_dir/sample.txt" "$demo_dir/sample.out" && echo "cmp: the file holds exactly the document's bytes"

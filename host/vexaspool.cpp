@@ -24,7 +24,7 @@ constexpr int kUsageExit = 2;
 constexpr int kSetupExit = 3;
 
 void PrintUsage() {
-  host::console::Err("usage: vexaspool [--ensure-installed] [--answer ok|cancel|retry|yes|no] COMMAND [ARGS]");
+  host::console::Err("usage: vexaspool [--ensure-installed] [--answer ok|cancel|retry|yes|no|wait] COMMAND [ARGS]");
   host::console::Err("       vexaspool [--ensure-installed] [--answer ...] -   (commands from stdin, one a line)");
   host::console::Err("commands:");
   for (const char* line : host::commands::UsageLines()) host::console::Err("  %s", line);

@@ -1,0 +1,347 @@
+#include "host/print.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+
+#include "host/answer.h"
+#include "host/console.h"
+#include "host/spooler.h"
+
+namespace host::print {
+
+const char kUsage[] =
+    "print NAME FILE [--job ID] [--user U] [--document D] [--datatype T] [--spooled]"
+    " [--write-size BYTES] [--output FILE] [--printer P] [--pause-after-ms MS]"
+    " [--resume-after-ms MS] [--delete-after-ms MS] [--cancel-on-prompt]"
+    " [--credentials USER:PASS]";
+
+namespace {
+
+using commands::Outcome;
+using commands::Status;
+using Words = std::vector<std::string>;
+
+constexpr DWORD kNever = 0xFFFFFFFF;
+constexpr DWORD kPausePollMs = 20;
+constexpr DWORD kMaxWriteSize = 64 * 1024 * 1024;
+
+struct Options {
+  std::string port;
+  std::string file;
+  std::string printer = "Vexa Test Printer";
+  std::string user = "vexa";
+  std::string document;  // the file's own name unless given
+  std::string datatype = "RAW";
+  std::string output;
+  std::string credentials_user;
+  std::string credentials_password;
+  DWORD job = 7;
+  DWORD write_size = 4096;
+  DWORD pause_ms = kNever;
+  DWORD resume_ms = kNever;
+  DWORD delete_ms = kNever;
+  bool spooled = false;
+  bool has_output = false;
+  bool has_credentials = false;
+  bool cancel_on_prompt = false;
+};
+
+bool TakeOption(const Words& args, size_t* i, Options* options) {
+  const std::string& option = args[*i];
+  if (option == "--spooled") return options->spooled = true;
+  if (option == "--cancel-on-prompt") return options->cancel_on_prompt = true;
+  if (*i + 1 >= args.size()) return false;
+  const std::string& value = args[++*i];
+  struct Number {
+    const char* name;
+    DWORD* value;
+  } numbers[] = {{"--job", &options->job},
+                 {"--write-size", &options->write_size},
+                 {"--pause-after-ms", &options->pause_ms},
+                 {"--resume-after-ms", &options->resume_ms},
+                 {"--delete-after-ms", &options->delete_ms}};
+  for (const Number& number : numbers)
+    if (option == number.name) return commands::ParseNumber(value, number.value);
+  struct Text {
+    const char* name;
+    std::string* value;
+  } texts[] = {{"--user", &options->user},
+               {"--document", &options->document},
+               {"--datatype", &options->datatype},
+               {"--printer", &options->printer}};
+  for (const Text& text : texts) {
+    if (option != text.name) continue;
+    *text.value = value;
+    return true;
+  }
+  if (option == "--output") {
+    options->output = value;
+    return options->has_output = true;
+  }
+  if (option == "--credentials") {
+    size_t colon = value.find(':');
+    if (colon == std::string::npos) return false;
+    options->credentials_user = value.substr(0, colon);
+    options->credentials_password = value.substr(colon + 1);
+    return options->has_credentials = true;
+  }
+  return false;
+}
+
+bool Parse(const Words& args, Options* options) {
+  Words positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].rfind("--", 0) != 0)
+      positional.push_back(args[i]);
+    else if (!TakeOption(args, &i, options))
+      return false;
+  }
+  if (positional.size() != 2 || options->job == 0 || options->write_size == 0 ||
+      options->write_size > kMaxWriteSize || options->printer.empty())
+    return false;
+  options->port = positional[0];
+  options->file = positional[1];
+  if (options->document.empty()) {
+    size_t slash = options->file.find_last_of("\\/:");
+    options->document = slash == std::string::npos ? options->file : options->file.substr(slash + 1);
+  }
+  return true;
+}
+
+// The table takes LPSTR: the monitor gets writable copies, as from the spooler.
+struct Text {
+  explicit Text(const std::string& text) : buffer(text.begin(), text.end()) {
+    buffer.push_back('\0');
+  }
+  LPSTR get() { return buffer.data(); }
+  std::vector<char> buffer;
+};
+
+// --- job control while printing ------------------------------------------------
+// What a person at the printer's queue window does, at set times after the
+// job started printing. The spooler, not the monitor, owns these bits.
+
+struct Control {
+  DWORD job;
+  DWORD start;
+  DWORD pause_ms;
+  DWORD resume_ms;
+  DWORD delete_ms;
+  HANDLE stop;
+};
+
+struct Step {
+  DWORD at;
+  DWORD set;
+  DWORD clear;
+};
+
+// The steps in time order; equal times keep pause, resume, delete order.
+void Schedule(const Control& control, Step (&steps)[3]) {
+  steps[0] = Step{control.pause_ms, JOB_STATUS_PAUSED, 0};
+  steps[1] = Step{control.resume_ms, 0, JOB_STATUS_PAUSED};
+  steps[2] = Step{control.delete_ms, JOB_STATUS_DELETING, 0};
+  std::stable_sort(std::begin(steps), std::end(steps),
+                   [](const Step& a, const Step& b) { return a.at < b.at; });
+}
+
+DWORD WINAPI RunControl(LPVOID param) {
+  auto* control = static_cast<Control*>(param);
+  Step steps[3];
+  Schedule(*control, steps);
+  for (const Step& step : steps) {
+    if (step.at == 0) continue;  // done before the first write
+    if (step.at == kNever) break;
+    DWORD elapsed = GetTickCount() - control->start;
+    if (elapsed < step.at && WaitForSingleObject(control->stop, step.at - elapsed) == WAIT_OBJECT_0)
+      break;
+    spooler::Spool().ChangeJobStatus(control->job, step.set, step.clear);
+  }
+  return 0;
+}
+
+// The job that a prompt cancels, 0 for none. Read on the watcher's thread.
+volatile LONG g_cancel_on_prompt = 0;
+
+void CancelOnPrompt(int) {
+  DWORD job = static_cast<DWORD>(InterlockedCompareExchange(&g_cancel_on_prompt, 0, 0));
+  if (job) spooler::Spool().ChangeJobStatus(job, JOB_STATUS_DELETING, 0);
+}
+
+// Like the spooler, hands out no data while the job is paused and none once
+// it is being deleted. False: stop printing.
+bool MayWrite(DWORD job) {
+  for (;;) {
+    VexaSpoolJobState state{};
+    if (!spooler::Spool().GetJob(job, &state) || (state.status & JOB_STATUS_DELETING)) return false;
+    if (!(state.status & JOB_STATUS_PAUSED)) return true;
+    Sleep(kPausePollMs);
+  }
+}
+
+// --- the job ---------------------------------------------------------------------
+
+struct Run {
+  const Options& options;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  DWORD file_size = 0;
+  bool job_added = false;
+  HANDLE port = nullptr;
+  Control control{};
+  HANDLE control_thread = nullptr;
+  DWORD accepted = 0;  // bytes WritePort took
+};
+
+DWORD AddPrinterAndJob(Run* run) {
+  const Options& o = run->options;
+  VexaSpoolNewPrinter printer{o.printer.c_str(), o.port.c_str(), PRINTER_ATTRIBUTE_LOCAL, 15000,
+                              45000};
+  if (!spooler::Spool().AddPrinter(&printer)) return GetLastError();
+  // A job printed while it is still being spooled grows as it goes; a fully
+  // spooled one is complete, with its size known, before the port sees it.
+  VexaSpoolNewJob job{o.printer.c_str(),
+                      o.user.c_str(),
+                      o.document.c_str(),
+                      o.datatype.c_str(),
+                      o.spooled ? DWORD{JOB_STATUS_PRINTING} : DWORD{JOB_STATUS_SPOOLING},
+                      o.spooled ? run->file_size : 0,
+                      0,
+                      o.job};
+  if (!spooler::Spool().AddJob(&job)) return GetLastError();
+  run->job_added = true;
+  return ERROR_SUCCESS;
+}
+
+void StartControl(Run* run) {
+  const Options& o = run->options;
+  if (o.pause_ms == kNever && o.resume_ms == kNever && o.delete_ms == kNever) return;
+  run->control = Control{o.job, GetTickCount(), o.pause_ms, o.resume_ms, o.delete_ms,
+                         CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  // What is due at once happens before the first piece is handed out, not
+  // whenever the thread gets going.
+  Step steps[3];
+  Schedule(run->control, steps);
+  for (const Step& step : steps)
+    if (step.at == 0) spooler::Spool().ChangeJobStatus(o.job, step.set, step.clear);
+  run->control_thread = CreateThread(nullptr, 0, RunControl, &run->control, 0, nullptr);
+}
+
+void StopControl(Run* run) {
+  if (!run->control_thread) return;
+  SetEvent(run->control.stop);
+  WaitForSingleObject(run->control_thread, INFINITE);
+  CloseHandle(run->control_thread);
+  CloseHandle(run->control.stop);
+  run->control_thread = nullptr;
+}
+
+// Feeds the file to WritePort piece by piece until it ends, the job may no
+// longer print, or the port refuses.
+void WriteJob(Run* run) {
+  const Options& o = run->options;
+  const monitor::MonitorTable& table = spooler::Table();
+  std::vector<BYTE> piece(o.write_size);
+  DWORD spooled = 0;
+  for (;;) {
+    if (!MayWrite(o.job)) break;
+    DWORD got = 0;
+    if (!ReadFile(run->file, piece.data(), o.write_size, &got, nullptr) || got == 0) break;
+    if (!o.spooled) {
+      spooled += got;
+      spooler::Spool().SetJobProgress(o.job, spooled, 0, 0);
+    }
+    bool refused = false;
+    for (DWORD offset = 0; offset < got && !refused;) {
+      DWORD written = 0;
+      // A port that takes nothing yet reports success would be fed forever.
+      refused = !table.WritePort(run->port, piece.data() + offset, got - offset, &written) ||
+                written == 0 || written > got - offset;
+      if (written <= got - offset) {
+        run->accepted += written;
+        offset += written;
+      }
+    }
+    if (refused) break;
+  }
+  if (!o.spooled) spooler::Spool().ChangeJobStatus(o.job, 0, JOB_STATUS_SPOOLING);
+}
+
+// OpenPort to ClosePort. True when EndDocPort succeeded; otherwise *ERROR is
+// the failed call's last error, which may well be 0.
+bool PrintOnPort(Run* run, DWORD* error, DWORD* elapsed_ms) {
+  const Options& o = run->options;
+  const monitor::MonitorTable& table = spooler::Table();
+  *error = ERROR_NOT_SUPPORTED;
+  if (!table.OpenPort || !table.StartDocPort || !table.WritePort || !table.EndDocPort ||
+      !table.ClosePort)
+    return false;
+  Text port_name(o.port), printer_name(o.printer), document(o.document), output(o.output),
+      datatype(o.datatype);
+  SetLastError(ERROR_SUCCESS);
+  if (!table.OpenPort(port_name.get(), &run->port)) {
+    *error = GetLastError();
+    return false;
+  }
+  DOC_INFO_1A info{document.get(), o.has_output ? output.get() : nullptr, datatype.get()};
+  DWORD start = GetTickCount();
+  SetLastError(ERROR_SUCCESS);
+  if (!table.StartDocPort(run->port, printer_name.get(), o.job, 1,
+                          reinterpret_cast<LPBYTE>(&info))) {
+    *error = GetLastError();
+    table.ClosePort(run->port);
+    return false;
+  }
+  StartControl(run);
+  WriteJob(run);
+  SetLastError(ERROR_SUCCESS);
+  BOOL ended = table.EndDocPort(run->port);
+  *error = ended ? ERROR_SUCCESS : GetLastError();
+  *elapsed_ms = GetTickCount() - start;
+  StopControl(run);
+  table.ClosePort(run->port);
+  return ended != FALSE;
+}
+
+}  // namespace
+
+Outcome Print(const Words& args) {
+  Options options;
+  if (!Parse(args, &options)) return Outcome{Status::kUsage, 0, kUsage};
+  Run run{options};
+  DWORD error = ERROR_SUCCESS;
+  DWORD elapsed = 0;
+  bool printed = false;
+  run.file = CreateFileA(options.file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (run.file == INVALID_HANDLE_VALUE) error = GetLastError();
+  if (!error) run.file_size = GetFileSize(run.file, nullptr);
+  if (!error) error = spooler::EnsureMonitor();
+  if (!error) error = AddPrinterAndJob(&run);
+  if (!error) {
+    answer::Watch();
+    if (options.has_credentials)
+      answer::SetCredentials(options.credentials_user.c_str(),
+                             options.credentials_password.c_str());
+    if (options.cancel_on_prompt) {
+      InterlockedExchange(&g_cancel_on_prompt, static_cast<LONG>(options.job));
+      answer::OnPrompt(CancelOnPrompt);
+    }
+    printed = PrintOnPort(&run, &error, &elapsed);
+    answer::OnPrompt(nullptr);
+    InterlockedExchange(&g_cancel_on_prompt, 0);
+    answer::SetCredentials(nullptr, nullptr);
+  }
+  // The spooler forgets a job once it has gone to the port, printed or not.
+  if (run.job_added) spooler::Spool().RemoveJob(options.job);
+  if (run.file != INVALID_HANDLE_VALUE) CloseHandle(run.file);
+  if (!printed) {
+    console::Out("failed error %lu", error);
+    return Outcome{Status::kFailed, error, nullptr};
+  }
+  console::Out("printed %lu in %lu ms", run.accepted, elapsed);
+  return Outcome{Status::kOk, ERROR_SUCCESS, nullptr};
+}
+
+}  // namespace host::print
