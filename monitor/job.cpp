@@ -497,6 +497,8 @@ BOOL WINAPI EndDocPort(HANDLE handle) {
   StopJobWatcher(port);
   ReleaseJob(port);
   ClearFlags(port, kJobActive | kWriteFailed | kErrorState);
+  // The job was deleted, or a prompt said stop: either way it did not print.
+  if (!result) SetLastError(ERROR_PRINT_CANCELLED);
   return result;
 }
 

@@ -148,9 +148,9 @@ bool CloseConnection(PortEntry* port, monitor::Socket* slot, std::uint32_t flags
   auto s = static_cast<SOCKET>(*slot);
   if ((flags & kKeepConnected) == 0) monitor::ClearFlags(port, monitor::kConnected);
   if ((flags & kAbortive) == 0) {
-    shutdown(s, 1);  // SD_SEND
-    Drain(port, s);
-    shutdown(s, 2);  // SD_BOTH
+    // A socket that never connected has nothing to drain.
+    if (shutdown(s, 1) != SOCKET_ERROR) Drain(port, s);  // 1: SD_SEND
+    shutdown(s, 2);                                     // 2: SD_BOTH
   } else {
     linger reset{1, 0};
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));

@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""A printer that misbehaves on purpose, for what no real server does.
+
+--mode raw   reads each connection's bytes until the client closes.
+--mode lpd   speaks the receive-job side of RFC 1179, including the
+             announced length 125899906843000 (data until the client closes),
+             which no Debian LPD server accepts.
+
+Faults, on the first connection only unless --every-connection:
+  --nack-queue         refuse the receive-job command (queue unknown)
+  --reset-after N      reset the connection after N data bytes
+  --stall-after N      stop reading after N data bytes for --stall-seconds
+  --chatty             acknowledge with extra bytes after the zero
+
+Connection K's data goes to DIR/conn-K.data (and DIR/conn-K.control); one
+line per event goes to standard output. Loopback only; stops on SIGTERM.
+"""
+import argparse
+import os
+import signal
+import socket
+import struct
+import sys
+import time
+
+STREAMED = 125899906843000
+
+
+def log(*words):
+    print(*words, flush=True)
+
+
+class Conn:
+    def __init__(self, sock, index, args):
+        self.sock = sock
+        self.index = index
+        self.args = args
+        self.faulty = args.every_connection or index == 1
+        self.data = 0
+
+    def path(self, suffix):
+        return os.path.join(self.args.dir, "conn-%d.%s" % (self.index, suffix))
+
+    def recv(self, n):
+        chunk = self.sock.recv(n)
+        if not chunk:
+            raise EOFError
+        return chunk
+
+    def line(self):
+        out = b""
+        while not out.endswith(b"\n"):
+            out += self.recv(1)
+            if len(out) > 4096:
+                raise EOFError
+        return out
+
+    def exactly(self, n):
+        out = b""
+        while len(out) < n:
+            out += self.recv(min(65536, n - len(out)))
+        return out
+
+    def ack(self, ok=True):
+        reply = b"\x00" if ok else b"\x01"
+        if self.faulty and self.args.chatty:
+            reply += b"extra bytes"
+        self.sock.sendall(reply)
+
+    def take_data(self, out, limit=None):
+        """Reads data into `out` until `limit` bytes or the client closes,
+        applying the stall and reset faults. Returns the count."""
+        count = 0
+        while limit is None or count < limit:
+            want = 65536 if limit is None else min(65536, limit - count)
+            if self.faulty and self.args.stall_after is not None and count < self.args.stall_after:
+                want = min(want, self.args.stall_after - count)
+            if self.faulty and self.args.reset_after is not None:
+                if count >= self.args.reset_after:
+                    log("conn", self.index, "reset after", count)
+                    self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                    self.sock.close()
+                    raise ConnectionResetError
+                want = min(want, self.args.reset_after - count)
+            try:
+                chunk = self.sock.recv(want)
+            except ConnectionError:
+                break
+            if not chunk:
+                break
+            out.write(chunk)
+            out.flush()
+            count += len(chunk)
+            if (self.faulty and self.args.stall_after is not None and count == self.args.stall_after):
+                log("conn", self.index, "stall at", count)
+                time.sleep(self.args.stall_seconds)
+                log("conn", self.index, "reading again")
+                self.args.stall_after = None
+        return count
+
+    def raw(self):
+        with open(self.path("data"), "wb") as out:
+            n = self.take_data(out)
+        log("conn", self.index, "raw bytes", n)
+
+    def lpd(self):
+        command = self.line()
+        log("conn", self.index, "command", repr(command))
+        if command[:1] != b"\x02":
+            return
+        if self.faulty and self.args.nack_queue:
+            self.ack(False)
+            log("conn", self.index, "queue refused")
+            return
+        self.ack()
+        while True:
+            sub = self.line()
+            log("conn", self.index, "subcommand", repr(sub))
+            kind = sub[:1]
+            length = int(sub[1:].split(b" ")[0])
+            self.ack()
+            if kind == b"\x02":
+                control = self.exactly(length + 1)
+                with open(self.path("control"), "wb") as out:
+                    out.write(control[:-1])
+                self.ack(control[-1:] == b"\x00")
+            elif kind == b"\x03":
+                with open(self.path("data"), "wb") as out:
+                    if length == STREAMED:
+                        n = self.take_data(out)
+                        log("conn", self.index, "streamed bytes", n)
+                        return
+                    n = self.take_data(out, length)
+                log("conn", self.index, "data bytes", n)
+                end = self.exactly(1)
+                self.ack(end == b"\x00")
+                log("conn", self.index, "job complete")
+                return
+            else:
+                return
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--dir", required=True)
+    parser.add_argument("--mode", choices=["raw", "lpd"], required=True)
+    parser.add_argument("--nack-queue", action="store_true")
+    parser.add_argument("--reset-after", type=int)
+    parser.add_argument("--stall-after", type=int)
+    parser.add_argument("--stall-seconds", type=float, default=30)
+    parser.add_argument("--chatty", action="store_true")
+    parser.add_argument("--every-connection", action="store_true")
+    args = parser.parse_args()
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    server = socket.socket()
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", args.port))
+    server.listen(8)
+    index = 0
+    while True:
+        sock, peer = server.accept()
+        index += 1
+        log("conn", index, "from port", peer[1])
+        conn = Conn(sock, index, args)
+        try:
+            conn.raw() if args.mode == "raw" else conn.lpd()
+        except (EOFError, ConnectionError, ValueError, OSError) as error:
+            log("conn", index, "ended:", type(error).__name__)
+        finally:
+            try:
+                sock.close()
+            except OSError:
+                pass
+        log("conn", index, "closed")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,76 @@
+# shellcheck shell=bash
+# Shared by the Wine test scripts: results, registry set-up, and a
+# long-lived vexaspool session to talk to.
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# expect WHAT EXPECTED ACTUAL
+expect() {
+  [ "$2" = "$3" ] && return 0
+  fail "$1"
+  diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
+}
+
+finish() {
+  [ "$failures" -eq 0 ] && echo "$1: all passed"
+  exit $((failures > 0))
+}
+
+MONITOR="Vexa Network Printer Port"
+MONITOR_KEY="HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Monitors\\$MONITOR"
+PORTS_KEY="$MONITOR_KEY\\Ports"
+
+# Imports registry text (REGEDIT4 lines after the header) in one Wine call.
+reg_import() {
+  local file
+  file=$(mktemp --suffix=.reg)
+  { echo REGEDIT4; cat; } >"$file"
+  "$WINELOADER" reg import "Z:${file//\//\\}" </dev/null >/dev/null 2>&1 || fail "reg import"
+  rm -f "$file"
+}
+
+# port_key NAME VALUE=DATA... : a port key; numbers are dwords, the rest strings.
+port_key() {
+  local name=$1 pair value
+  shift
+  printf '\n[%s\\%s]\n' "$PORTS_KEY" "$name"
+  for pair in "$@"; do
+    value=${pair#*=}
+    if [[ $value =~ ^[0-9]+$ ]]; then
+      printf '"%s"=dword:%08x\n' "${pair%%=*}" "$value"
+    else
+      printf '"%s"="%s"\n' "${pair%%=*}" "${value//\\/\\\\}"
+    fi
+  done
+}
+
+# session_start [OPTIONS]: a vexaspool session in the background; `ask` talks to it.
+session_start() {
+  coproc SESSION { vexa_spool "$@" - 2>&1; }
+  session_in=${SESSION[1]}
+  session_out=${SESSION[0]}
+  session_pid=$SESSION_PID
+}
+
+# ask COMMAND [SECONDS]: sends a command, collects its lines into $reply.
+ask() {
+  local line limit=${2:-30}
+  reply=
+  printf '%s\n' "$1" >&"$session_in"
+  while IFS= read -r -t "$limit" line <&"$session_out"; do
+    reply+=${reply:+$'\n'}$line
+    [[ $line == ok || $line =~ ^error\ [0-9]+$ ]] && return 0
+  done
+  fail "no reply to '$1' within $limit s (got: $reply)"
+  return 1
+}
+
+session_end() {
+  exec {session_in}>&-
+  wait "$session_pid"
+}
