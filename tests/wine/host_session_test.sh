@@ -3,20 +3,7 @@
 # (even as the first program of a new Wine session), exit statuses, the
 # stand-in network as the monitor sees it, and boxes answered by --answer.
 set -u
-source "$(dirname "$0")/wine-env.sh"
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-# expect NAME EXPECTED ACTUAL
-expect() {
-  [ "$2" = "$3" ] && return 0
-  fail "$1"
-  diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
-}
+source "$(dirname "$0")/lib.sh"
 
 TAB=$'\t'
 LPT2_LINE="LPT2:${TAB}Vexa Network Printer Port${TAB}\\\\server\\queue${TAB}5"
@@ -64,22 +51,7 @@ out=$(vexa_spool ports --level 1 2>&1)
 expect "no connection in a new process, no network port" "" "$out"
 
 # --- a session in lock step: each reply arrives before the next command -------
-coproc SESSION { vexa_spool --answer yes - 2>&1; }
-session_in=${SESSION[1]}
-session_out=${SESSION[0]}
-
-# Sends a command and collects its lines up to "ok" or "error N".
-ask() {
-  local line
-  reply=
-  printf '%s\n' "$1" >&"$session_in"
-  while IFS= read -r -t 30 line <&"$session_out"; do
-    reply+=${reply:+$'\n'}$line
-    [[ $line == ok || $line =~ ^error\ [0-9]+$ ]] && return 0
-  done
-  fail "no reply to '$1' within 30 s (got: $reply)"
-  return 1
-}
+session_start --answer yes
 
 ask 'net connect LPT2 \\server\queue'
 expect "connect" "ok" "$reply"
@@ -116,10 +88,7 @@ ok" "$reply"
 ask 'frobnicate'
 expect "unknown command in a session" "usage: unknown command or option
 error 87" "$reply"
-exec {session_in}>&-
-session_pid=$SESSION_PID
-wait "$session_pid"
+session_end
 expect "session exits with its last command's status (usage)" 2 $?
 
-[ $failures -eq 0 ] && echo "host_session: all passed"
-exit $((failures > 0))
+finish host_session

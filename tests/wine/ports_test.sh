@@ -4,34 +4,18 @@
 # the colon forms of a name, import, delete, and printers connected through
 # the network provider.
 set -u
-source "$(dirname "$0")/wine-env.sh"
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {
-  [ "$2" = "$3" ] && return 0
-  fail "$1"
-  diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
-}
+source "$(dirname "$0")/lib.sh"
 
 T=$'\t'
-M="Vexa Network Printer Port"
-PORTS="HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Monitors\\$M\\Ports"
+M=$MONITOR
+PORTS=$PORTS_KEY
 
 # Writes port keys from "NAME MODE" pairs (MODE "-" = no PrintMode value).
 add_port_keys() {
-  local file
-  file=$(mktemp --suffix=.reg)
-  {
-    echo REGEDIT4
-    while [ $# -ge 2 ]; do
-      printf '\n[%s\\%s]\n' "$PORTS" "$1"
-      [ "$2" = - ] || printf '"PrintMode"=dword:%08x\n' "$2"
-      shift 2
-    done
-  } >"$file"
-  "$WINELOADER" reg import "Z:${file//\//\\}" </dev/null >/dev/null 2>&1 || fail "reg import"
-  rm -f "$file"
+  while [ $# -ge 2 ]; do
+    if [ "$2" = - ]; then port_key "$1"; else port_key "$1" "PrintMode=$2"; fi
+    shift 2
+  done | reg_import
 }
 
 vexa_spool install >/dev/null || fail "install"
@@ -76,20 +60,7 @@ expect "built-in description" "Q${T}$M${T}ZR-MDL0000000000 Network Printer Raw P
 vexa_spool install >/dev/null || fail "install again"
 
 # --- one process: colon forms, import, delete, network printers ----------------
-coproc SESSION { vexa_spool --answer ok - 2>&1; }
-session_in=${SESSION[1]}
-session_out=${SESSION[0]}
-ask() {
-  local line
-  reply=
-  printf '%s\n' "$1" >&"$session_in"
-  while IFS= read -r -t 30 line <&"$session_out"; do
-    reply+=${reply:+$'\n'}$line
-    [[ $line == ok || $line =~ ^error\ [0-9]+$ ]] && return 0
-  done
-  fail "no reply to '$1' within 30 s (got: $reply)"
-}
-
+session_start --answer ok
 ask 'open LPR_lab:'; expect "a name with a colon finds the name without" ok "$reply"
 ask 'open raw_9100'; expect "names are found without regard to case" ok "$reply"
 ask 'open LPR_lab::'; expect "only one colon is taken off" "error 0" "$reply"
@@ -134,13 +105,11 @@ ask 'sleep 10200'
 ask 'ports --level 1'
 grep -q '^LPT3' <<<"$reply" && fail "disconnected printer still listed: $reply"
 "$WINELOADER" reg query "$PORTS\\LPT3:" </dev/null >/dev/null 2>&1 && fail "a network entry got a key"
-exec {session_in}>&-
-wait "$SESSION_PID"
+session_end
 
 # Without a network the monitor never scans.
 out=$(printf '%s\n' 'net off' 'net connect LPT4 \\x\y' 'ports --level 1' | vexa_spool - 2>&1)
 grep -q '^LPT4' <<<"$out" && fail "scanned without a network: $out"
 
 vexa_reset_ports
-[ $failures -eq 0 ] && echo "ports: all passed"
-exit $((failures > 0))
+finish ports
