@@ -2,7 +2,8 @@
 # What ./vexa demo shows: the monitor registered with the stand-in spooler,
 # three ports written to the registry with Wine's reg, brought in through
 # AddPort (import), and listed as the spooler lists them; then a document
-# printed through a pass-through port into a file.
+# printed through a pass-through port into a file, and through the Raw and
+# LPR ports to p910nd and LPRng on loopback.
 set -euo pipefail
 source "$(dirname "$0")/../tests/wine/wine-env.sh"
 
@@ -24,6 +25,7 @@ create_keys() {
   reg add "$PORTS\\Demo_Raw" /v PrintMode /t REG_DWORD /d 2 /f
   reg add "$PORTS\\Demo_Raw" /v HostName /d 127.0.0.1 /f
   reg add "$PORTS\\Demo_Raw" /v PortNum /t REG_DWORD /d 9101 /f
+  reg add "$PORTS\\Demo_LPR" /v NonRFCPorts /t REG_DWORD /d 0 /f
 }
 
 # One long-lived spooler: it starts with no ports, the keys appear while it
@@ -58,3 +60,17 @@ vexa_spool print Demo_LPR "$(winpath "$demo_dir/sample.txt")" \
   --output "$(winpath "$demo_dir/sample.out")" --document "Sample document" --write-size 50
 cat "$demo_dir/sample.out"
 cmp "$demo_dir/sample.txt" "$demo_dir/sample.out" && echo "cmp: the file holds exactly the document's bytes"
+
+step "print it to real print servers: p910nd (Raw) and LPRng (LPR)"
+source "$(dirname "$0")/../tests/peers/peers.sh"
+trap 'peer_stop_all; rm -rf "$demo_dir"' EXIT
+peer_raw "$demo_dir/p910nd" 1
+peer_lpd "$demo_dir/lpd" 515 lp
+vexa_spool --answer cancel print Demo_Raw "$(winpath "$demo_dir/sample.txt")" --document "Sample document"
+cmp "$demo_dir/sample.txt" "$demo_dir/p910nd/raw.out" &&
+  echo "cmp: p910nd received exactly the document's bytes"
+vexa_spool --answer cancel print Demo_LPR "$(winpath "$demo_dir/sample.txt")" --job 42 --document "Sample document"
+sleep 0.5
+received=$(ls "$demo_dir"/lpd/spool/dfA042*)
+echo "LPRng keeps the data file as ${received##*/}"
+cmp "$demo_dir/sample.txt" "$received" && echo "cmp: LPRng received exactly the document's bytes"
