@@ -15,7 +15,6 @@
 namespace monitor {
 namespace {
 
-constexpr DWORD kWorkerStack = 16384;
 constexpr DWORD kResendWait = 15000;
 constexpr DWORD kWatchInterval = 15000;
 constexpr int kOpenPrinterTries = 120;
@@ -178,17 +177,8 @@ DWORD WINAPI JobWatcher(LPVOID parameter) {
 void StartJobWatcher(PortEntry* port) {
   EnterLock();
   port->watch_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  HANDLE thread = nullptr;
-  if (port->watch_event != nullptr) {
-    port->flags |= kWatchRequested;
-    DWORD id;
-    thread = CreateThread(nullptr, kWorkerStack, JobWatcher, port, CREATE_SUSPENDED, &id);
-  }
-  if (thread != nullptr) {
-    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    ResumeThread(thread);
-    CloseHandle(thread);
-  } else {
+  if (port->watch_event != nullptr) port->flags |= kWatchRequested;
+  if (port->watch_event == nullptr || !StartWorker(JobWatcher, port)) {
     // The job prints without a watcher; senders then only see a deletion
     // through the reads they make themselves.
     port->flags &= ~kWatchRequested;

@@ -21,7 +21,6 @@ namespace {
 
 constexpr DWORD kScanInterval = 10000;
 constexpr DWORD kScanWait = 3000;
-constexpr DWORD kWorkerStack = 16384;
 constexpr DWORD kLprTimeout = 900000;
 constexpr DWORD kIppTimeout = 180000;
 constexpr DWORD kStringNoTcpIp = 508;
@@ -189,13 +188,8 @@ void MaybeScan() {
   g_monitor.scan_done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (g_monitor.scan_done == nullptr) return;
   g_monitor.last_scan = now;
-  DWORD id;
-  HANDLE thread = CreateThread(nullptr, kWorkerStack, ScanThread, nullptr, CREATE_SUSPENDED, &id);
-  if (thread != nullptr) {
-    g_monitor.scans_running = 1;
-    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    ResumeThread(thread);
-    CloseHandle(thread);
+  g_monitor.scans_running = 1;
+  if (StartWorker(ScanThread, nullptr)) {
     LeaveLock();
     WaitForSingleObject(g_monitor.scan_done, kScanWait);
     EnterLock();
@@ -204,7 +198,6 @@ void MaybeScan() {
   } else {
     CloseHandle(g_monitor.scan_done);
     g_monitor.scan_done = nullptr;
-    g_monitor.scans_running = 1;
     LeaveLock();
     ScanNetworkPrinters();
     EnterLock();
@@ -443,6 +436,17 @@ bool StartWinSock() {
 }
 
 }  // namespace
+
+bool StartWorker(LPTHREAD_START_ROUTINE routine, void* parameter) {
+  constexpr DWORD kWorkerStack = 16384;
+  DWORD id;
+  HANDLE thread = CreateThread(nullptr, kWorkerStack, routine, parameter, CREATE_SUSPENDED, &id);
+  if (thread == nullptr) return false;
+  SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
+  ResumeThread(thread);
+  CloseHandle(thread);
+  return true;
+}
 
 char* DupText(const char* text) {
   std::size_t bytes = TextLength(text) + 1;

@@ -10,7 +10,6 @@
 namespace monitor {
 namespace {
 
-constexpr DWORD kWorkerStack = 16384;
 constexpr DWORD kAnswerPoll = 100;
 constexpr UINT kStop = MB_ICONHAND;
 constexpr UINT kQuestion = MB_RETRYCANCEL | MB_ICONEXCLAMATION;
@@ -40,15 +39,10 @@ int ShowRetryDialog(PortEntry* port, std::uint32_t message) {
   if (port->prompt_running) return 1;
   port->prompt_running = 1;
   port->prompt_state = kPromptStop;
-  DWORD id;
-  HANDLE thread = CreateThread(nullptr, kWorkerStack, PromptThread, port, CREATE_SUSPENDED, &id);
-  if (thread == nullptr) {
+  if (!StartWorker(PromptThread, port)) {
     port->prompt_running = 0;
     return 0;
   }
-  SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-  ResumeThread(thread);
-  CloseHandle(thread);
   for (;;) {
     if (port->prompt_state == kPromptUnanswered) return 1;
     if (!port->prompt_running) return port->prompt_state == kPromptGoOn ? 1 : 0;

@@ -79,4 +79,8 @@ inline void Free(void* p) {
 }
 char* DupText(const char* text);
 
+// Starts a worker thread as all of the monitor's are started: a small stack,
+// the lowest priority, its handle closed at once (it ends on its own flag).
+bool StartWorker(LPTHREAD_START_ROUTINE routine, void* parameter);
+
 }  // namespace monitor
