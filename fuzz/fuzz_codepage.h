@@ -1,0 +1,42 @@
+// A stand-in OEM code page for the fuzz targets that reaches every UTF-8
+// length and both surrogate halves, and that, like WideCharToMultiByte,
+// fails outright when its output does not fit.
+#pragma once
+#include <cstdint>
+
+#include "ipp/codec.h"
+
+namespace fuzz {
+
+inline int OemToUtf16(const char* text, std::uint16_t* out, int capacity) {
+  int n = 0;
+  for (; text[n] != '\0'; ++n) {
+    if (n >= capacity) return 0;
+    auto b = static_cast<std::uint8_t>(text[n]);
+    out[n] = b < 0x80 ? b : b < 0xC0 ? 0x3000 + b : b < 0xE0 ? 0xD800 + b : 0xDC00 + b;
+  }
+  if (n >= capacity) return 0;
+  out[n] = 0;
+  return n + 1;
+}
+
+// Units below 0x80 take one byte, all others two, as in a double-byte code page.
+inline int Utf16ToOem(const std::uint16_t* text, int count, char* out, int capacity) {
+  int need = 0;
+  for (int i = 0; i < count; ++i) need += text[i] < 0x80 ? 1 : 2;
+  if (need > capacity) return 0;
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    if (text[i] < 0x80) {
+      out[n++] = static_cast<char>(text[i]);
+    } else {
+      out[n++] = static_cast<char>(0x80 | (text[i] >> 8 & 0x7F));
+      out[n++] = static_cast<char>(text[i] & 0xFF);
+    }
+  }
+  return n;
+}
+
+inline constexpr ipp::Codepage kCodepage{OemToUtf16, Utf16ToOem};
+
+}  // namespace fuzz
