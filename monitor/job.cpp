@@ -5,6 +5,7 @@
 
 #include <winspool.h>
 
+#include "ipp/job.h"
 #include "monitor/monitor.h"
 #include "monitor/prompts.h"
 #include "monitor/state.h"
@@ -225,15 +226,9 @@ bool ReplaySpoolFile(PortEntry* port, std::uint8_t* buffer, DWORD size) {
 
 }  // namespace
 
-bool SendNotAvailable(PortEntry* port, const std::uint8_t*, std::uint32_t, std::uint32_t* written) {
-  port->send_error = 0;
-  *written = 0;
-  return false;
-}
-
 void InstallSenders() {
   g_monitor.senders[kLpr] = {transport::LprWrite, transport::LprEnd};
-  g_monitor.senders[kIpp] = {SendNotAvailable, nullptr};
+  g_monitor.senders[kIpp] = {ipp::IppWrite, ipp::IppEnd};
   g_monitor.senders[kRaw] = {transport::RawWrite, transport::RawEnd};
 }
 

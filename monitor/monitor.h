@@ -17,8 +17,4 @@ PortEntry* FindPort(const char* name);
 // The description a port of this kind gets in EnumPorts.
 void DefaultDescription(std::uint32_t kind, char* out, std::size_t size);
 
-// The kinds' send procedures until the senders are in place.
-bool SendNotAvailable(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
-                      std::uint32_t* written);
-
 }  // namespace monitor
