@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr std::uint32_t kKnownStatus = 0x2 | 0x8 | 0x10 | 0x80 | 0x800 | 0x20000 | 0x40000 |
-                                       0x100000 | 0x400000;
+constexpr std::uint32_t kKnownStatus =
+    0x2 | 0x8 | 0x10 | 0x80 | 0x800 | 0x20000 | 0x40000 | 0x100000 | 0x400000;
 
 void Check(bool ok) {
   if (!ok) __builtin_trap();
@@ -35,7 +35,8 @@ void Build(const std::uint8_t* data, std::size_t size) {
   // The input as a zero-terminated name.
   std::size_t length = size < 600 ? size : 600;
   auto name = std::make_unique<char[]>(length + 1);
-  for (std::size_t i = 0; i < length; ++i) name[i] = data[i] != 0 ? static_cast<char>(data[i]) : 'z';
+  for (std::size_t i = 0; i < length; ++i)
+    name[i] = data[i] != 0 ? static_cast<char>(data[i]) : 'z';
   name[length] = '\0';
 
   monitor::IppBlock ipp{};

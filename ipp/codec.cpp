@@ -125,11 +125,22 @@ int Utf8ToUtf16(const std::uint8_t* in, std::uint32_t length, std::uint16_t* out
   int n = 0;
   std::uint32_t i = 0;
   while (i < length && n < capacity) {
-    std::uint32_t lead = in[i];
-    std::uint32_t extra = lead < 0x80 ? 0 : lead < 0xC2 ? 9 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2
-                                                                             : lead < 0xF5 ? 3 : 9;
-    std::uint32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
-    bool ok = extra != 9 && length - i > extra;
+    std::uint32_t c = in[i];
+    std::uint32_t extra = 0;
+    bool ok = true;
+    if (c >= 0xF5 || (c >= 0x80 && c < 0xC2)) {
+      ok = false;  // a continuation byte, an overlong lead, or beyond U+10FFFF
+    } else if (c >= 0xF0) {
+      extra = 3;
+      c &= 0x07;
+    } else if (c >= 0xE0) {
+      extra = 2;
+      c &= 0x0F;
+    } else if (c >= 0x80) {
+      extra = 1;
+      c &= 0x1F;
+    }
+    if (length - i <= extra) ok = false;
     for (std::uint32_t k = 1; ok && k <= extra; ++k) {
       if ((in[i + k] & 0xC0) != 0x80) ok = false;
       c = c << 6 | (in[i + k] & 0x3F);
@@ -191,10 +202,12 @@ struct CharsetName {
 };
 
 constexpr CharsetName kCharsets[] = {
-    {"us-ascii", kAscii},  {"us", kAscii},         {"ascii", kAscii},
-    {"utf-8", kUtf8},      {"iso-2022-jp", kIso2022Jp}, {"x-jis", kIso2022Jp},
-    {"shift_jis", kShiftJis}, {"x-sjis", kShiftJis}, {"ms_kanji", kShiftJis},
-    {"euc-jp", kEucJp},    {"x-euc", kEucJp},      {"iso-10646-ucs-2", kUcs2},
+    {"us-ascii", kAscii},        {"us", kAscii},
+    {"ascii", kAscii},           {"utf-8", kUtf8},
+    {"iso-2022-jp", kIso2022Jp}, {"x-jis", kIso2022Jp},
+    {"shift_jis", kShiftJis},    {"x-sjis", kShiftJis},
+    {"ms_kanji", kShiftJis},     {"euc-jp", kEucJp},
+    {"x-euc", kEucJp},           {"iso-10646-ucs-2", kUcs2},
     {"csUnicode", kUcs2},
 };
 
@@ -235,7 +248,8 @@ struct Writer {
   }
   // One attribute after its value tag: name (or an additional value when
   // null) and value.
-  void Attribute(std::uint8_t tag, const char* name, const std::uint8_t* value, std::size_t length) {
+  void Attribute(std::uint8_t tag, const char* name, const std::uint8_t* value,
+                 std::size_t length) {
     Byte(tag);
     std::size_t name_length = name != nullptr ? monitor::TextLength(name) : 0;
     U16(static_cast<std::uint32_t>(name_length));
@@ -425,10 +439,17 @@ class Decoder {
       ipp_->accepting = IntegerOf(v);
     } else if (SameNoCase(name, name_length, "printer-state")) {
       switch (IntegerOf(v)) {
-        case 3: port_->send_error = 0; break;
-        case 4: port_->send_error = kErrorPrinterBusy; break;
-        case 5: port_->send_error = kErrorPrinterStopped; break;
-        default: break;
+        case 3:
+          port_->send_error = 0;
+          break;
+        case 4:
+          port_->send_error = kErrorPrinterBusy;
+          break;
+        case 5:
+          port_->send_error = kErrorPrinterStopped;
+          break;
+        default:
+          break;
       }
     } else if (SameNoCase(name, name_length, "printer-state-reasons")) {
       AddReason(v);
@@ -531,7 +552,8 @@ void DecodeIppResponse(PortEntry* port, const std::uint8_t* body, std::uint32_t 
     std::uint32_t value_length = BigEndian(body + at, 2);
     at += 2;
     if (length - at < value_length) return Cut(port);
-    if (name != nullptr) decoder.Apply(name, name_length, Value{value_tag, body + at, value_length});
+    if (name != nullptr)
+      decoder.Apply(name, name_length, Value{value_tag, body + at, value_length});
     at += value_length;
   }
 }

@@ -39,7 +39,8 @@ struct Writer {
 
 template <std::size_t N>
 std::size_t AppendField(std::uint8_t* out, std::size_t at, const char (&field)[N]) {
-  for (std::size_t i = 0; i + 1 < N && field[i] != '\0'; ++i) out[at++] = static_cast<std::uint8_t>(field[i]);
+  for (std::size_t i = 0; i + 1 < N && field[i] != '\0'; ++i)
+    out[at++] = static_cast<std::uint8_t>(field[i]);
   return at;
 }
 

@@ -41,19 +41,19 @@ enum class HttpStep { kNeedMore, kSuccess, kFailure };
 // Parse state of one response. The two buffers belong to the caller and
 // must stay alive while the reader and its body are used.
 struct HttpReader {
-  std::uint8_t* receive;    // kHttpBufferSize bytes; unparsed bytes at its start
-  std::uint8_t* body;       // kHttpBufferSize bytes; the gathered chunked body
-  std::uint32_t filled;     // unparsed bytes at the start of receive
-  std::uint32_t scanned;    // of those, bytes known to hold no line end
+  std::uint8_t* receive;      // kHttpBufferSize bytes; unparsed bytes at its start
+  std::uint8_t* body;         // kHttpBufferSize bytes; the gathered chunked body
+  std::uint32_t filled;       // unparsed bytes at the start of receive
+  std::uint32_t scanned;      // of those, bytes known to hold no line end
   std::uint32_t body_length;  // bytes gathered into body
-  std::uint16_t status;     // of the status line read last; 0 before one
+  std::uint16_t status;       // of the status line read last; 0 before one
   bool header_complete;
   bool chunked;
   std::uint8_t chunk_stage;  // 0 size line, 1 waiting for data, 2 data and its CR LF, 3 trailer
   bool chunk_size_broken;    // a size line that is not a number: never completes
   std::uint32_t chunk_size;
   std::uint32_t content_length;
-  HttpStep result;           // kNeedMore until the response has been decided
+  HttpStep result;  // kNeedMore until the response has been decided
   std::uint32_t result_code;
 };
 
