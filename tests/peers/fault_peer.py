@@ -2,6 +2,9 @@
 """A printer that misbehaves on purpose, for what no real server does.
 
 --mode raw   reads each connection's bytes until the client closes.
+--mode silent reads every connection at once, each in its own thread, and
+             never sends a byte: a printer that takes the request and
+             never answers. Connections stay open until the client closes.
 --mode lpd   speaks the receive-job side of RFC 1179, including the
              announced length 125899906843000 (data until the client closes),
              which no Debian LPD server accepts.
@@ -21,6 +24,7 @@ import signal
 import socket
 import struct
 import sys
+import threading
 import time
 
 STREAMED = 125899906843000
@@ -144,7 +148,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--dir", required=True)
-    parser.add_argument("--mode", choices=["raw", "lpd"], required=True)
+    parser.add_argument("--mode", choices=["raw", "lpd", "silent"], required=True)
     parser.add_argument("--nack-queue", action="store_true")
     parser.add_argument("--reset-after", type=int)
     parser.add_argument("--stall-after", type=int)
@@ -162,17 +166,24 @@ def main():
         sock, peer = server.accept()
         index += 1
         log("conn", index, "from port", peer[1])
-        conn = Conn(sock, index, args)
+        if args.mode == "silent":
+            threading.Thread(target=serve, args=(sock, index, args), daemon=True).start()
+        else:
+            serve(sock, index, args)
+
+
+def serve(sock, index, args):
+    conn = Conn(sock, index, args)
+    try:
+        conn.lpd() if args.mode == "lpd" else conn.raw()
+    except (EOFError, ConnectionError, ValueError, OSError) as error:
+        log("conn", index, "ended:", type(error).__name__)
+    finally:
         try:
-            conn.raw() if args.mode == "raw" else conn.lpd()
-        except (EOFError, ConnectionError, ValueError, OSError) as error:
-            log("conn", index, "ended:", type(error).__name__)
-        finally:
-            try:
-                sock.close()
-            except OSError:
-                pass
-        log("conn", index, "closed")
+            sock.close()
+        except OSError:
+            pass
+    log("conn", index, "closed")
 
 
 if __name__ == "__main__":
