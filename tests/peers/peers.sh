@@ -5,9 +5,10 @@
 #   peer_raw DIR N                p910nd on 127.0.0.1:9100+N (N 0-9) writing DIR/raw.out
 #   peer_fault DIR PORT MODE ...  a hand-written peer for faults (fault_peer.py)
 #   peer_silent DIR PORT          accepts connections, reads, never answers
-#   peer_ipp DIR PORT [--auth USER:PASS]
+#   peer_ipp DIR PORT [--auth|--auth-all USER:PASS]
 #                                 cupsd with one raw queue, ipp://127.0.0.1:PORT/printers/q;
-#                                 with --auth, job operations need Basic USER:PASS
+#                                 with --auth, job operations need Basic USER:PASS;
+#                                 with --auth-all, reading the printer's status too
 #   peer_ipp_document DIR [JOB]   path of the document of job JOB as received
 #                                 (default: the newest job the test sent)
 #   peer_ipp_state DIR PORT STATE REASONS
@@ -112,8 +113,11 @@ peer_silent() {
 # ServerBin, RequestRoot and the rest for ownership: everything lives under
 # DIR, root-owned, and the folders on the way must let lp (its User) through.
 peer_ipp() {
-  local dir=${1:?} port=$2 auth=''
-  [ "${3:-}" = --auth ] && auth=$4
+  local dir=${1:?} port=$2 auth='' status_operations=''
+  case "${3:-}" in
+    --auth) auth=$4 ;;
+    --auth-all) auth=$4 status_operations=' Get-Printer-Attributes' ;;
+  esac
   rm -rf "${dir:?}/etc" "${dir:?}/spool" "${dir:?}/state" "${dir:?}/cache" "${dir:?}/tmp" \
     "${dir:?}/lib" "${dir:?}/log"
   mkdir -p "$dir/etc" "$dir/spool" "$dir/state" "$dir/cache" "$dir/tmp" "$dir/log" "$dir/ipptool"
@@ -150,7 +154,7 @@ CONF
   # With --auth, what a printer on a network asks for: a password to put
   # or touch a job, none to read its status (nor for our own admin calls).
   local limit_auth=
-  [ -n "$auth" ] && limit_auth="  <Limit Print-Job Print-URI Validate-Job Create-Job Send-Document Send-URI Cancel-Job Hold-Job Release-Job Restart-Job Set-Job-Attributes Cancel-My-Jobs Close-Job>
+  [ -n "$auth" ] && limit_auth="  <Limit${status_operations} Print-Job Print-URI Validate-Job Create-Job Send-Document Send-URI Cancel-Job Hold-Job Release-Job Restart-Job Set-Job-Attributes Cancel-My-Jobs Close-Job>
     AuthType Basic
     Require valid-user
     Order deny,allow

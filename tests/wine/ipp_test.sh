@@ -1,0 +1,126 @@
+#!/bin/bash
+# IPP printing end to end through vexaspool against cupsd raw queues started
+# here: counted and chunked bodies, a proxy, Basic authentication, printer
+# states reported to the spooler, a printer that refuses jobs for a while
+# and one that never answers.
+set -u
+source "$(dirname "$0")/lib.sh"
+source "$VEXA_ROOT/tests/peers/peers.sh"
+
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'peer_stop_all; rm -rf "$work"' EXIT
+head -c 1 /dev/urandom >"$work/one"
+head -c $((4 * 1024 * 1024)) /dev/urandom >"$work/big"
+
+# print PORT FILE [OPTIONS]; $answer as in transport_test.sh.
+print_job() {
+  local port=$1 file=$2
+  shift 2
+  out=$(timeout 300 bash -c 'source "$1/tests/wine/wine-env.sh"; shift; vexa_spool "$@"' _ \
+    "$VEXA_ROOT" --answer "${answer:-cancel}" print "$port" "Z:${file//\//\\}" "$@" 2>&1)
+  status=$?
+}
+printed() { grep -qx "printed $1 in [0-9]* ms" <<<"$out"; }
+received() { cmp -s "$1" "$(peer_ipp_document "$2")"; }
+
+# The stored form of a password: a 16-bit count, then each byte less 0x1D.
+stored_password() {
+  local text=$1 i bytes
+  bytes=$(printf '%02x,00' ${#text})
+  for ((i = 0; i < ${#text}; i++)); do
+    bytes+=$(printf ',%02x' $((($(printf '%d' "'${text:i:1}") - 0x1D) & 0xFF)))
+  done
+  echo "hex:$bytes"
+}
+
+URL=ipp://127.0.0.1:8631/printers/q
+AUTH_URL=ipp://127.0.0.1:8632/printers/q
+vexa_spool install >/dev/null || fail install
+vexa_reset_ports
+{
+  port_key IppCounted PrintMode=1 URL=$URL Language=en-us
+  port_key IppChunk4k PrintMode=1 URL=$URL Language=en-us Chunked=1 MaxChunk=4096
+  port_key IppChunk16k PrintMode=1 URL=$URL Language=en-us Chunked=1 MaxChunk=16384
+  port_key IppProxy PrintMode=1 URL=$URL Language=en-us Chunked=1 UseProxy=1 \
+    ProxyName=127.0.0.1 ProxyNum=8888
+  port_key IppAuth PrintMode=1 URL=$AUTH_URL Language=en-us Base64=1 UserName=alice
+  echo "\"PassWord\"=$(stored_password secret)"
+  port_key IppWrongAuth PrintMode=1 URL=$AUTH_URL Language=en-us Base64=1 UserName=alice
+  echo "\"PassWord\"=$(stored_password guess)"
+  port_key IppNoAuth PrintMode=1 URL=$AUTH_URL Language=en-us
+  port_key IppSilent PrintMode=1 URL=ipp://127.0.0.1:8633/printers/q Language=en-us \
+    CmdTmout=5000 DatTmout=5000
+} | reg_import
+
+peer_ipp "$work/cups" 8631
+
+# --- counted and chunked bodies arrive byte for byte ------------------------
+for port in IppCounted IppChunk4k IppChunk16k; do
+  for file in one big; do
+    print_job $port "$work/$file"
+    printed "$(stat -c %s "$work/$file")" && received "$work/$file" "$work/cups" ||
+      fail "$port, $file: $out"
+  done
+done
+
+# --- through an HTTP proxy: the request line carries the whole URL -----------
+peer_proxy "$work/proxy" 8888
+print_job IppProxy "$work/big"
+printed $((4 * 1024 * 1024)) && received "$work/big" "$work/cups" || fail "proxy: $out"
+requests=$(peer_proxy_requests "$work/proxy")
+grep -q "^POST http://127.0.0.1:8631/printers/q" <<<"$requests" ||
+  fail "no absolute-form request through the proxy: $requests"
+
+# --- a stopped printer that is out of paper still gets the job ---------------
+# The job stays open (paused by the user) while the printer is fixed: the
+# poller, not the next write, tells the spooler that PAPER_OUT (0x10) is over.
+head -c $((1024 * 1024)) /dev/urandom >"$work/mid"
+peer_ipp_state "$work/cups" 8631 5 media-empty-error
+timeout 300 bash -c 'source "$1/tests/wine/wine-env.sh"; shift; vexa_spool "$@"' _ "$VEXA_ROOT" \
+  --answer cancel print IppChunk16k "Z:${work//\//\\}\\mid" --write-size 16384 \
+  --pause-after-ms 500 --resume-after-ms 45000 >"$work/paper.out" 2>&1 &
+job=$!
+sleep 8
+peer_ipp_state "$work/cups" 8631 3 none >/dev/null
+sleep 32
+expect "what the spooler saw while the job was paused" "printer status 0x00000010
+printer status 0x00000000" "$(grep '^printer status' "$work/paper.out")"
+wait $job
+out=$(cat "$work/paper.out")
+printed $((1024 * 1024)) && received "$work/mid" "$work/cups" || fail "paper out: $out"
+
+# --- a printer not accepting jobs: each try waits 15 s, no question ----------
+peer_ipp_accepting "$work/cups" 8631 no
+(sleep 5 && peer_ipp_accepting "$work/cups" 8631 yes >/dev/null) &
+accept=$!
+start=$SECONDS
+print_job IppCounted "$work/one"
+wait $accept
+printed 1 && [ $((SECONDS - start)) -ge 14 ] && ! grep -qE '^(box|prompt)' <<<"$out" ||
+  fail "not accepting: $((SECONDS - start))s: $out"
+
+# --- Basic authentication ---------------------------------------------------
+peer_ipp "$work/auth" 8632 --auth alice:secret
+print_job IppAuth "$work/big"
+printed $((4 * 1024 * 1024)) && received "$work/big" "$work/auth" || fail "right password: $out"
+# A wrong password is refused with the answer to the job itself.
+print_job IppWrongAuth "$work/one"
+grep -q '^box: .*(IPP status code 0402)' <<<"$out" || fail "wrong password: $out"
+# A printer that wants a password even to say how it is: the password
+# prompt comes up before the job, and the job prints with what was typed.
+peer_stop_all
+peer_ipp "$work/auth" 8632 --auth-all alice:secret
+print_job IppNoAuth "$work/big" --credentials alice:secret
+printed $((4 * 1024 * 1024)) && grep -q '^prompt 394 ' <<<"$out" && received "$work/big" "$work/auth" ||
+  fail "asked for a password: $out"
+answer=cancel print_job IppNoAuth "$work/one"
+grep -q '^prompt 394 ' <<<"$out" && grep -q '^box: ' <<<"$out" && [ $status -eq 1 ] ||
+  fail "password prompt cancelled: $out"
+
+# --- a printer that never answers: code 105, the retry prompt ----------------
+peer_silent "$work/silent" 8633
+print_job IppSilent "$work/one"
+[ $status -eq 1 ] && grep -q '^prompt 401 ' <<<"$out" || fail "silent printer: $out"
+
+finish ipp
