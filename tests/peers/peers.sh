@@ -36,17 +36,19 @@ peer_wait_port() {
   return 1
 }
 
+# Every step may find its process gone already: under `set -e` (the demo)
+# one such answer must not end the clean-up early.
 peer_stop_all() {
   local pid
   for pid in "${PEER_PIDS[@]}"; do
-    pkill -TERM -P "$pid" 2>/dev/null
-    kill -TERM "$pid" 2>/dev/null
+    pkill -TERM -P "$pid" 2>/dev/null || true
+    kill -TERM "$pid" 2>/dev/null || true
   done
   for pid in "${PEER_PIDS[@]}"; do
     for _ in $(seq 1 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    pkill -KILL -P "$pid" 2>/dev/null
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
+    pkill -KILL -P "$pid" 2>/dev/null || true
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
   done
   PEER_PIDS=()
 }
