@@ -2,8 +2,8 @@
 # What ./vexa demo shows: the monitor registered with the stand-in spooler,
 # three ports written to the registry with Wine's reg, brought in through
 # AddPort (import), and listed as the spooler lists them; then a document
-# printed through a pass-through port into a file, and through the Raw and
-# LPR ports to p910nd and LPRng on loopback.
+# printed through a pass-through port into a file, and through the Raw, LPR
+# and IPP ports to p910nd, LPRng and cupsd on loopback.
 set -euo pipefail
 source "$(dirname "$0")/../tests/wine/wine-env.sh"
 
@@ -21,7 +21,8 @@ create_keys() {
   reg add "$PORTS\\Demo_LPR" /v PortName /d lp /f
   reg add "$PORTS\\Demo_LPR" /v PortNum /t REG_DWORD /d 515 /f
   reg add "$PORTS\\Demo_IPP" /v PrintMode /t REG_DWORD /d 1 /f
-  reg add "$PORTS\\Demo_IPP" /v URL /d ipp://127.0.0.1:8631/printers/demo /f
+  reg add "$PORTS\\Demo_IPP" /v URL /d ipp://127.0.0.1:8631/printers/q /f
+  reg add "$PORTS\\Demo_IPP" /v Language /d en-us /f
   reg add "$PORTS\\Demo_Raw" /v PrintMode /t REG_DWORD /d 2 /f
   reg add "$PORTS\\Demo_Raw" /v HostName /d 127.0.0.1 /f
   reg add "$PORTS\\Demo_Raw" /v PortNum /t REG_DWORD /d 9101 /f
@@ -61,11 +62,12 @@ vexa_spool print Demo_LPR "$(winpath "$demo_dir/sample.txt")" \
 cat "$demo_dir/sample.out"
 cmp "$demo_dir/sample.txt" "$demo_dir/sample.out" && echo "cmp: the file holds exactly the document's bytes"
 
-step "print it to real print servers: p910nd (Raw) and LPRng (LPR)"
+step "print it to real print servers: p910nd (Raw), LPRng (LPR) and cupsd (IPP)"
 source "$(dirname "$0")/../tests/peers/peers.sh"
 trap 'peer_stop_all; rm -rf "$demo_dir"' EXIT
 peer_raw "$demo_dir/p910nd" 1
 peer_lpd "$demo_dir/lpd" 515 lp
+peer_ipp "$demo_dir/cups" 8631
 vexa_spool --answer cancel print Demo_Raw "$(winpath "$demo_dir/sample.txt")" --document "Sample document"
 cmp "$demo_dir/sample.txt" "$demo_dir/p910nd/raw.out" &&
   echo "cmp: p910nd received exactly the document's bytes"
@@ -74,3 +76,7 @@ sleep 0.5
 received=$(ls "$demo_dir"/lpd/spool/dfA042*)
 echo "LPRng keeps the data file as ${received##*/}"
 cmp "$demo_dir/sample.txt" "$received" && echo "cmp: LPRng received exactly the document's bytes"
+vexa_spool --answer cancel print Demo_IPP "$(winpath "$demo_dir/sample.txt")" --document "Sample document"
+received=$(peer_ipp_document "$demo_dir/cups")
+echo "cupsd keeps the document as ${received##*/}"
+cmp "$demo_dir/sample.txt" "$received" && echo "cmp: cupsd received exactly the document's bytes"
