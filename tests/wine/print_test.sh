@@ -4,18 +4,7 @@
 # printing, exit statuses and output lines, and the watcher that reports and
 # answers the monitor's prompts.
 set -u
-source "$(dirname "$0")/wine-env.sh"
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-expect() {
-  [ "$2" = "$3" ] && return 0
-  fail "$1"
-  diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
-}
+source "$(dirname "$0")/lib.sh"
 
 work=$(mktemp -d)
 device_link=
@@ -204,5 +193,4 @@ prompt 394 Who?
 closed itself
 ok' "$out"
 
-[ $failures -eq 0 ] && echo "print: all passed"
-exit $((failures > 0))
+finish print
