@@ -28,12 +28,16 @@ FIELDS = ("group", "label", "bytes", "kind", "path", "variant", "run", "ok", "wa
           "sys", "wine_cpu", "cs", "rss_kb", "port_ms", "pieces")
 
 # How the kinds and paths are shown, in table order.
-KINDS = {"raw": "Raw", "lpr": "LPR", "sink": "limit", "wine": "Wine"}
+KINDS = {"raw": "Raw", "lpr": "LPR", "ipp": "IPP", "ippc": "IPPchk", "sink": "limit",
+         "wine": "Wine"}
 PATHS = {
     ("raw", "monitor"): "monitor -> p910nd",
     ("raw", "cups"): "CUPS socket -> p910nd",
     ("lpr", "monitor"): "monitor -> LPRng",
     ("lpr", "cups"): "CUPS lpd -> LPRng",
+    ("ipp", "monitor"): "monitor -> cupsd",
+    ("ippc", "monitor"): "monitor -> cupsd",
+    ("ippc", "cups"): "CUPS ipp -> cupsd",
     ("sink", "socat"): "socat -> p910nd",
 }
 RSS_TOLERANCE_KB = 2048
@@ -253,12 +257,15 @@ def ratio_table(summaries, labels):
     """Monitor over CUPS and over socat, by median MB/s; the CUPS ratios
     have a target of 1.0. The same again with the monitor timed from
     StartDocPort to EndDocPort: a real spooler does not start Wine per job."""
-    lines = [f"{'':<42}" + "".join(f"{label:>16}" for label in labels)]
+    lines = [f"{'':<48}" + "".join(f"{label:>16}" for label in labels)]
     verdicts = []
     rows = (("raw", "raw", "cups", "Raw  monitor / CUPS socket", 1.0),
             ("raw", "sink", "socat", "Raw  monitor / socat", None),
             ("lpr", "lpr", "cups", "LPR  monitor / CUPS lpd", 1.0),
-            ("lpr", "sink", "socat", "LPR  monitor / socat", None))
+            ("lpr", "sink", "socat", "LPR  monitor / socat", None),
+            # The ipp backend always sends chunked: both bodies against it.
+            ("ipp", "ippc", "cups", "IPP counted monitor / CUPS ipp", 1.0),
+            ("ippc", "ippc", "cups", "IPP chunked monitor / CUPS ipp", 1.0))
     for measure, title in (("rate", None), ("port_rate", "Monitor timed from StartDocPort "
                                                         "to EndDocPort (no Wine start-up):")):
         if title:
@@ -278,7 +285,7 @@ def ratio_table(summaries, labels):
                     cell += " met" if met else " MISSED"
                     verdicts.append(met)
                 cells += f"{cell:>16}"
-            lines.append(f"{name:<42}{cells}")
+            lines.append(f"{name:<48}{cells}")
     return lines, verdicts
 
 
@@ -288,7 +295,7 @@ def rss_lines(summaries, labels):
     peaks = {}
     for label in labels:
         values = [summaries.get((label, kind, "monitor"), {}).get("rss_kb")
-                  for kind in ("raw", "lpr")]
+                  for kind in ("raw", "lpr", "ipp", "ippc")]
         values = [v for v in values if v is not None]
         if values:
             peaks[label] = max(values)

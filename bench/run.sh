@@ -1,7 +1,7 @@
 #!/bin/bash
-# The monitor's Raw and LPR ports against CUPS' own socket and lpd backends
-# and against socat, all into the same p910nd and LPRng, with every copy
-# compared byte for byte. Run as root, through `./vexa bench` (it installs
+# The monitor's Raw, LPR and IPP ports against CUPS' own socket, lpd and ipp
+# backends and against socat, all into the same p910nd, LPRng and cupsd raw
+# queue, with every copy compared byte for byte. Run as root, through `./vexa bench` (it installs
 # and builds first). Results: build/bench/results.txt.
 #   BENCH_RUNS_BIG=3 BENCH_RUNS_SMALL=5   runs per path of the 256 MB and 16 MB files
 #   BENCH_BIG_MB=256 BENCH_SMALL_MB=16    their sizes (smaller for a quick look)
@@ -17,6 +17,9 @@ BIG_MB=${BENCH_BIG_MB:-256}
 SMALL_MB=${BENCH_SMALL_MB:-16}
 SWEEP=${BENCH_SWEEP:-1}
 CUPS_BACKENDS=$OUT/cups/usr/lib/cups/backend-available
+# The ipp backend comes with cupsd (cups-daemon), which the IPP peer needs anyway.
+CUPS_IPP=/usr/lib/cups/backend/ipp
+IPP_PORT=8631
 
 die() {
   echo "bench: $*" >&2
@@ -28,6 +31,7 @@ die() {
 prepare() {
   [ "$(id -u)" = 0 ] || die "run as root (LPRng on port 515, reserved source ports)"
   [ -f "$ROOT/build/win64/bin/vexaspool.exe" ] || die "build win64 first (./vexa bench does)"
+  [ -x /usr/sbin/cupsd ] && [ -x "$CUPS_IPP" ] || die "no cupsd or $CUPS_IPP (package cups-daemon)"
   mkdir -p "$OUT/bin"
   local file
   for file in Vexamon.dll vexaspool.exe winspool.drv mpr.dll NIMMES.INI NIMDLG.INI; do
@@ -68,6 +72,7 @@ source "$ROOT/tests/peers/peers.sh"
 source "$BENCH/sinks.sh"
 
 work=$(mktemp -d)
+chmod 755 "$work" # cupsd (user lp) reads its configuration below it
 records=$work/records.tsv
 notes=$work/notes.txt
 cleanup() {
@@ -99,6 +104,7 @@ start_wine() {
 
 RAW_OUT=$work/p910nd/raw.out
 LPD_SPOOL=$work/lpd/spool
+IPP_DIR=$work/cups
 
 clear_sinks() {
   : >"$RAW_OUT"
@@ -110,7 +116,21 @@ verify() {
   case $1 in
     raw | sink) sink_raw_matches "$RAW_OUT" "$2" 9101 ;;
     lpr) sink_lpd_matches "$LPD_SPOOL" "$2" ;;
+    ipp | ippc) ipp_matches "$2" ;;
   esac
+}
+
+# cupsd has the whole document before it answers Send-Document or Print-Job;
+# the newest job's copy is checked, then deleted (it keeps every document,
+# 256 MB each).
+ipp_final() { [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ]; }
+ipp_matches() {
+  local doc status
+  doc=$(peer_ipp_document "$IPP_DIR") || return 1
+  sink_poll "$SINK_TRIES" ipp_final "$doc" "$(size_of "$1")" && cmp -s "$1" "$doc"
+  status=$?
+  rm -f "$IPP_DIR"/spool/d*-001
+  return $status
 }
 
 # --- runs -------------------------------------------------------------------------
@@ -159,7 +179,12 @@ job_id=900
 monitor() {
   local group=$1 label=$2 file=$3 kind=$4 run=$5 write=$6 buffer=$7 port ok=0 ms pieces size
   size=$(size_of "$file")
-  port=$([ "$kind" = raw ] && echo BenchRaw || echo BenchLpr)
+  case $kind in
+    raw) port=BenchRaw ;;
+    lpr) port=BenchLpr ;;
+    ipp) port=BenchIpp ;;
+    ippc) port=BenchIppChunked ;;
+  esac
   set_send_buffer "$buffer"
   job_id=$((job_id % 999 + 1))
   clear_sinks
@@ -171,26 +196,30 @@ monitor() {
   ms=$(sed -n 's/^printed [0-9]* in \([0-9]*\) ms$/\1/p' "$work/last.log")
   # Raw sends each spooler buffer at once, in SendBufSize pieces; LPR
   # sends the spool file in SendBufSize pieces at the end.
-  if [ "$kind" = raw ]; then
-    pieces=$(((size + write - 1) / write * ((write + buffer - 1) / buffer)))
-  else
-    pieces=$(((size + buffer - 1) / buffer))
-  fi
+  # IPP: not counted here.
+  case $kind in
+    raw) pieces=$(((size + write - 1) / write * ((write + buffer - 1) / buffer))) ;;
+    lpr) pieces=$(((size + buffer - 1) / buffer)) ;;
+    *) pieces=- ;;
+  esac
   record "$group" "$label" "$size" "$kind" monitor "write $write, SendBufSize $buffer" "$run" \
     "$ok" "${ms:--}" "$pieces"
 }
 
-# cups LABEL FILE KIND RUN
+# cups LABEL FILE KIND RUN; KIND ippc: the ipp backend (IPP/2.0 Create-Job
+# and Send-Document, chunked).
 cups() {
-  local label=$1 file=$2 kind=$3 run=$4 ok=0 backend uri
-  if [ "$kind" = raw ]; then
-    backend=socket uri=socket://127.0.0.1:9101
-  else
-    backend=lpd uri='lpd://127.0.0.1/lp?reserve=rfc1179'
-  fi
+  local label=$1 file=$2 kind=$3 run=$4 ok=0 backend uri program
+  case $kind in
+    raw) backend=socket uri=socket://127.0.0.1:9101 ;;
+    lpr) backend=lpd uri='lpd://127.0.0.1/lp?reserve=rfc1179' ;;
+    ippc) backend=ipp uri=ipp://127.0.0.1:$IPP_PORT/printers/q ;;
+  esac
+  program=$CUPS_BACKENDS/$backend
+  [ "$backend" = ipp ] && program=$CUPS_IPP
   clear_sinks
   # Outside cupsd the backends ignore SIGTERM and hang on stdin.
-  DEVICE_URI=$uri measure -- timeout -s KILL 600 "$CUPS_BACKENDS/$backend" 1 bench bench 1 "" \
+  DEVICE_URI=$uri measure -- timeout -s KILL 600 "$program" 1 bench bench 1 "" \
     "$file" && verify "$kind" "$file" && ok=1
   record main "$label" "$(size_of "$file")" "$kind" cups "CUPS $backend" "$run" "$ok" - -
 }
@@ -215,6 +244,9 @@ rounds() {
     socat_run "$label" "$file" "$run"
     monitor main "$label" "$file" lpr "$run" 4096 16384
     cups "$label" "$file" lpr "$run"
+    monitor main "$label" "$file" ipp "$run" 4096 16384
+    cups "$label" "$file" ippc "$run"
+    monitor main "$label" "$file" ippc "$run" 4096 16384
   done
 }
 
@@ -294,12 +326,16 @@ head -c $((SMALL_MB << 20)) /dev/urandom >"$work/small"
 head -c $((64 << 20)) /dev/urandom >"$work/probe64"
 peer_raw "$work/p910nd" 1 || die "p910nd did not start"
 peer_lpd "$work/lpd" 515 lp || die "LPRng did not start"
+peer_ipp "$IPP_DIR" "$IPP_PORT" || die "cupsd did not start"
 start_wine
 vexa_spool install >/dev/null || die "vexaspool install failed"
 vexa_reset_ports
 {
   port_key BenchRaw PrintMode=2 HostName=127.0.0.1 PortNum=9101
   port_key BenchLpr PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0
+  port_key BenchIpp PrintMode=1 URL=ipp://127.0.0.1:$IPP_PORT/printers/q Language=en-us
+  port_key BenchIppChunked PrintMode=1 URL=ipp://127.0.0.1:$IPP_PORT/printers/q Language=en-us \
+    Chunked=1 MaxChunk=16384
 } | reg_import
 set_send_buffer 16384
 [ "$failures" -eq 0 ] || die "the ports could not be set up"
@@ -310,7 +346,10 @@ rounds "$SMALL_MB MB" "$work/small" "$RUNS_SMALL"
 
 python3 "$BENCH/benchlib.py" report "$records" "$OUT/results.txt" --notes "$notes" \
   --header "Vexa bench, $started, $(nproc) CPUs, load $load_before -> $(cut -d' ' -f1-3 /proc/loadavg)" \
-  --header "Loopback of a private network namespace; sinks p910nd (127.0.0.1:9101) and LPRng (515, reserved source ports only)." \
+  --header "Loopback of a private network namespace; sinks p910nd (127.0.0.1:9101) and LPRng (515, reserved source ports only)," \
+  --header "and a cupsd raw queue (ipp://127.0.0.1:$IPP_PORT/printers/q; each received document checked, then deleted)." \
+  --header "IPP: monitor counted (Content-Length) and chunked (MaxChunk 16384); CUPS ipp backend (IPP/2.0 Create-Job +" \
+  --header "Send-Document, chunked, DEVICE_URI without options, so it waits for the job as it does by default)." \
   --header "MB = 2^20 bytes, GB = 2^30. MB/s: whole command, start to exit, median of the runs whose copy matched byte for byte." \
   --header "port MB/s: the monitor's StartDocPort to EndDocPort (probe: its send loop). CPU: user+sys of the process tree per GB;" \
   --header "for the monitor and probe that is vexaspool.exe/probe.exe plus what the prefix's long-lived wineserver and" \
