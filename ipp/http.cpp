@@ -5,37 +5,7 @@
 namespace ipp {
 namespace {
 
-// Writes up to `size` characters; anything beyond is noted, not written.
-struct Writer {
-  char* out;
-  std::size_t size;
-  std::size_t at = 0;
-  bool overflow = false;
-
-  void Char(char c) {
-    if (at < size)
-      out[at++] = c;
-    else
-      overflow = true;
-  }
-  void Text(const char* text) {
-    while (*text != '\0') Char(*text++);
-  }
-  // A text field of a block: never read past the field, terminated or not.
-  template <std::size_t N>
-  void Field(const char (&field)[N]) {
-    for (std::size_t i = 0; i + 1 < N && field[i] != '\0'; ++i) Char(field[i]);
-  }
-  void Number(std::uint32_t value) {
-    char digits[10];
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    while (n > 0) Char(digits[--n]);
-  }
-};
+using Writer = monitor::TextWriter;
 
 template <std::size_t N>
 std::size_t AppendField(std::uint8_t* out, std::size_t at, const char (&field)[N]) {

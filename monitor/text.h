@@ -31,6 +31,39 @@ std::int32_t ParseNumber(const char* text, int base);
 // not make the formatter read arguments that were never passed.
 int CountConversions(const char* format);
 
+// Builds a text in a buffer of `size` characters: what does not fit is not
+// written, and `overflow` says so. No terminator is added.
+struct TextWriter {
+  char* out;
+  std::size_t size;
+  std::size_t at = 0;
+  bool overflow = false;
+
+  void Char(char c) {
+    if (at < size)
+      out[at++] = c;
+    else
+      overflow = true;
+  }
+  void Text(const char* text) {
+    while (*text != '\0') Char(*text++);
+  }
+  // A text field of a record: never read past the field, terminated or not.
+  template <std::size_t N>
+  void Field(const char (&field)[N]) {
+    for (std::size_t i = 0; i + 1 < N && field[i] != '\0'; ++i) Char(field[i]);
+  }
+  void Number(std::uint32_t value) {
+    char digits[10];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    while (n > 0) Char(digits[--n]);
+  }
+};
+
 // The monitor is named after its own file: "C:\x\Vexamon.dll" gives
 // "Vexa Network Printer Port". Without any "\" the name is empty.
 inline constexpr std::size_t kMonitorNameSize = 38;  // 37 characters and the zero
