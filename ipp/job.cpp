@@ -49,12 +49,6 @@ void MarkInError(PortEntry* port) {
   monitor::SetFlags(port, monitor::kErrorState);
 }
 
-void CancelJob(PortEntry* port) {
-  monitor::EnterLock();
-  if (port->printer != nullptr) SetJobA(port->printer, port->job_id, 0, nullptr, JOB_CONTROL_CANCEL);
-  monitor::LeaveLock();
-}
-
 bool Connect(PortEntry* port, monitor::Socket* slot, std::uint32_t close_flags) {
   monitor::IppBlock* b = Block(port);
   const char* host = b->UseProxy ? b->ProxyName : b->host;
@@ -138,7 +132,7 @@ bool SendWithRetry(PortEntry* port, const std::uint8_t* unit, std::uint32_t size
     MarkInError(port);
     if (port->send_error == transport::kTimedOut) CheckPrinter(port, kAskState);
     if (monitor::RetryPrompt(port) == 0) {
-      CancelJob(port);
+      monitor::CancelJob(port);
       return false;
     }
     unit += sent;
@@ -406,7 +400,7 @@ bool IppWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
       transport::CloseConnection(port, &Block(port)->data_socket, transport::kAbortive);
     MarkInError(port);
     if (monitor::RetryPrompt(port) == 0) {
-      CancelJob(port);
+      monitor::CancelJob(port);
       return false;
     }
   }

@@ -293,6 +293,12 @@ bool JobBeingDeletedCached(const PortEntry* port) {
   return (port->cached_job_status & JOB_STATUS_DELETING) != 0;
 }
 
+void CancelJob(PortEntry* port) {
+  EnterLock();
+  if (port->printer != nullptr) SetJobA(port->printer, port->job_id, 0, nullptr, JOB_CONTROL_CANCEL);
+  LeaveLock();
+}
+
 void ReportPrinterStatus(PortEntry* port) {
   EnterLock();
   if (port->printer != nullptr)

@@ -28,6 +28,8 @@ bool JobBeingDeleted(PortEntry* port);
 // From the status the job watcher last read: no spooler call, so it is safe
 // inside socket waits.
 bool JobBeingDeletedCached(const PortEntry* port);
+// Cancels the job in the spooler, as the user's Cancel would.
+void CancelJob(PortEntry* port);
 // Hands the port's printer status bits to the spooler.
 void ReportPrinterStatus(PortEntry* port);
 

@@ -88,7 +88,7 @@ bool RawWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
     }
     // A stall keeps the connection: go on with the first byte not yet sent.
     if (monitor::RetryPrompt(port) == 0) {
-      SetJobA(port->printer, port->job_id, 0, nullptr, JOB_CONTROL_CANCEL);
+      monitor::CancelJob(port);
       return false;
     }
   }
