@@ -226,26 +226,7 @@ int CharsetCode(const std::uint8_t* name, std::uint32_t length) {
 // ---------------------------------------------------------------------------
 // Requests
 
-struct Writer {
-  std::uint8_t* out;
-  std::size_t size;
-  std::size_t at = 0;
-  bool overflow = false;
-
-  void Byte(std::uint32_t b) {
-    if (at < size)
-      out[at++] = static_cast<std::uint8_t>(b);
-    else
-      overflow = true;
-  }
-  void U16(std::uint32_t v) {
-    Byte(v >> 8 & 0xFF);
-    Byte(v & 0xFF);
-  }
-  void U32(std::uint32_t v) {
-    U16(v >> 16);
-    U16(v & 0xFFFF);
-  }
+struct Writer : monitor::ByteWriter {
   // One attribute after its value tag: name (or an additional value when
   // null) and value.
   void Attribute(std::uint8_t tag, const char* name, const std::uint8_t* value,
@@ -300,7 +281,7 @@ std::size_t Finish(const Writer& w) { return w.overflow ? 0 : w.at; }
 std::size_t BuildGetPrinterAttributes(PortEntry* port, int mode, std::uint8_t* out,
                                       std::size_t out_size, const Codepage* codepage) {
   if (mode < 0 || mode > 2) return 0;
-  Writer w{out, out_size};
+  Writer w{{out, out_size}};
   WriteRequestStart(&w, monitor::Ipp(port), 0x000B);
   if (HasText(port->user_name)) w.NameAttribute("requesting-user-name", port->user_name, codepage);
   if (mode == 0) {
@@ -316,7 +297,7 @@ std::size_t BuildGetPrinterAttributes(PortEntry* port, int mode, std::uint8_t* o
 
 std::size_t BuildPrintJob(PortEntry* port, std::uint8_t* out, std::size_t out_size,
                           const Codepage* codepage) {
-  Writer w{out, out_size};
+  Writer w{{out, out_size}};
   IppBlock* ipp = monitor::Ipp(port);
   WriteRequestStart(&w, ipp, 0x0002);
   if (HasText(port->user_name)) w.NameAttribute("requesting-user-name", port->user_name, codepage);

@@ -64,6 +64,34 @@ struct TextWriter {
   }
 };
 
+// Bytes into a fixed buffer, 16- and 32-bit numbers big-endian: once
+// something does not fit, nothing more is written and `overflow` stays set,
+// so a message is built without a size check at every step.
+struct ByteWriter {
+  std::uint8_t* out;
+  std::size_t size;
+  std::size_t at = 0;
+  bool overflow = false;
+
+  void Byte(std::uint32_t b) {
+    if (at < size)
+      out[at++] = static_cast<std::uint8_t>(b);
+    else
+      overflow = true;
+  }
+  void Bytes(const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) Byte(bytes[i]);
+  }
+  void U16(std::uint32_t v) {
+    Byte(v >> 8 & 0xFF);
+    Byte(v & 0xFF);
+  }
+  void U32(std::uint32_t v) {
+    U16(v >> 16);
+    U16(v & 0xFFFF);
+  }
+};
+
 // The monitor is named after its own file: "C:\x\Vexamon.dll" gives
 // "Vexa Network Printer Port". Without any "\" the name is empty.
 inline constexpr std::size_t kMonitorNameSize = 38;  // 37 characters and the zero
