@@ -109,3 +109,63 @@ seeds = {
 }
 for name, data in seeds.items():
     write("http_response_fuzz", name, data)
+
+
+def ber(tag, content):
+    n = len(content)
+    if n < 128:
+        length = bytes([n])
+    elif n < 256:
+        length = bytes([0x81, n])
+    else:
+        length = bytes([0x82]) + struct.pack(">H", n)
+    return bytes([tag]) + length + content
+
+
+def oid(text):
+    parts = [int(p) for p in text.split(".")]
+    out = b""
+    for n in [parts[0] * 40 + parts[1]] + parts[2:]:
+        groups = [n & 0x7F]
+        n >>= 7
+        while n:
+            groups.append(0x80 | (n & 0x7F))
+            n >>= 7
+        out += bytes(reversed(groups))
+    return ber(0x06, out)
+
+
+def snmp_reply(bindings, error_status=0, error_index=0, version=0, request_id=0):
+    varbinds = b"".join(ber(0x30, oid(name) + value) for name, value in bindings)
+    pdu = (ber(0x02, bytes([request_id])) + ber(0x02, bytes([error_status])) +
+           ber(0x02, bytes([error_index])) + ber(0x30, varbinds))
+    return ber(0x30, ber(0x02, bytes([version])) + ber(0x04, b"public") + ber(0xA2, pdu))
+
+
+# Answers to the search's GetNextRequest, as an agent on a print server gives them.
+search_bindings = [
+    ("1.3.6.1.2.1.1.1.0", ber(0x04, b"Vexa PS-110 Print Server")),
+    ("1.3.6.1.2.1.4.20.1.1.192.168.0.10", ber(0x40, bytes([192, 168, 0, 10]))),
+    ("1.3.6.1.2.1.1.2.0", oid("1.3.6.1.4.1.99999.1.4")),
+    ("1.3.6.1.2.1.2.2.1.6.1", ber(0x04, bytes([0x00, 0x80, 0x92, 0x1A, 0x2B, 0x3C]))),
+    ("1.3.6.1.2.1.25.3.2.1.3.1", ber(0x04, b"")),
+]
+long_forms = bytes([0x30, 0x82, 0x01, 0x90, 0x02, 0x01, 0x00, 0x04, 0x82, 0x00, 0x06]) + b"public" + \
+    bytes([0xA2, 0x82, 0x01, 0x7D]) + ber(0x02, b"\x01\x02\x03\x04") + ber(0x02, b"\x00") + \
+    ber(0x02, b"\x00") + ber(0x30, ber(0x30, oid("1.3.6.1.4.1.99999." + ".".join(["268435457"] * 40)) +
+                                       ber(0x04, b"d" * 300)))
+snmp_seeds = {
+    "search_reply": snmp_reply(search_bindings),
+    "numbers": snmp_reply([("1.3.6.1.2.1.1.3.0", ber(0x43, b"\x00\xFF\xFF\xFF\xFE")),
+                           ("1.3.6.1.2.1.2.2.1.10.1", ber(0x41, b"\x12\x34")),
+                           ("1.3.6.1.2.1.2.2.1.5.1", ber(0x42, b"\x05\xF5\xE1\x00")),
+                           ("2.999.1", ber(0x02, b"\xFF\xFF\xFF\xFE")),
+                           ("1.3.6.1.2.1.1.7.0", ber(0x05, b""))]),
+    "no_such_name": snmp_reply(search_bindings[:2], error_status=2, error_index=1),
+    "snmpv2c": snmp_reply(search_bindings[:1], version=1),
+    "long_forms": long_forms,
+    # Read as lines by the build half of the target: community, then names.
+    "request_lines": b"mevola\n1.3.6.1.2.1.1.1\n1.3.6.1.2.1.4.20.1.1\n1.3.6.1.2.1.25.3.2.1.3",
+}
+for name, data in snmp_seeds.items():
+    write("snmp_response_fuzz", name, data)
