@@ -122,6 +122,18 @@ std::vector<std::uint8_t> ZlibStored(const std::vector<std::uint8_t>& raw) {
   return out;
 }
 
+// The marker Settle posts, and the event its hook sets when the window's
+// thread takes the marker from its queue. One Settle at a time.
+UINT g_settle_marker;
+HANDLE g_settle_seen;
+
+LRESULT CALLBACK WatchForMarker(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* message = reinterpret_cast<const MSG*>(lparam);
+  if (code == HC_ACTION && wparam == PM_REMOVE && message->message == g_settle_marker)
+    SetEvent(g_settle_seen);
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 std::string Folder(const std::string& path) {
   std::size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -216,6 +228,46 @@ bool SendTimer(HWND window, UINT_PTR id) {
 void Type(HWND dialog, int id, const std::string& text) {
   HWND control = GetDlgItem(dialog, id);
   for (char c : text) SendMessageA(control, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void PostClick(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+bool PressKey(HWND dialog, int id, WPARAM virtual_key) {
+  HWND control = GetDlgItem(dialog, id);
+  if (control == nullptr) return false;
+  LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(virtual_key), 0)) << 16;
+  PostMessageA(control, WM_KEYDOWN, virtual_key, scan | 1);
+  PostMessageA(control, WM_KEYUP, virtual_key, scan | 1 | 0xC0000000);
+  // Twice: what the key is translated into (WM_CHAR) is posted behind the
+  // first marker.
+  return Settle(dialog) && Settle(dialog);
+}
+
+bool Settle(HWND window, DWORD timeout_ms) {
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  if (thread == 0) return false;
+  if (g_settle_marker == 0) g_settle_marker = RegisterWindowMessageA("vexa gui settle");
+  if (g_settle_seen == nullptr) g_settle_seen = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  ResetEvent(g_settle_seen);
+  // A thread of this process: the hook procedure needs no module.
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, WatchForMarker, nullptr, thread);
+  if (hook == nullptr) return false;
+  bool seen = PostMessageA(window, g_settle_marker, 0, 0) &&
+              WaitForSingleObject(g_settle_seen, timeout_ms) == WAIT_OBJECT_0;
+  UnhookWindowsHookEx(hook);
+  return seen;
+}
+
+HWND Focus(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+Selection EditSelection(HWND dialog, int id) {
+  auto packed = static_cast<DWORD>(SendDlgItemMessageA(dialog, id, EM_GETSEL, 0, 0));
+  return {LOWORD(packed), HIWORD(packed)};
 }
 
 static BOOL CALLBACK CancelWindow(HWND window, LPARAM) {

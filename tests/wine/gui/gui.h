@@ -70,6 +70,29 @@ bool SendTimer(HWND window, UINT_PTR id);
 // so that limits such as EM_LIMITTEXT apply.
 void Type(HWND dialog, int id, const std::string& text);
 
+// Presses a button without waiting for the dialog to handle it: for a
+// button whose handler shows a message box and so does not return.
+void PostClick(HWND dialog, int id);
+
+// Presses and releases a key on a control through its thread's message
+// queue, so that the dialog's message loop, its message-filter hooks and
+// the dialog manager all see it as a real key; returns once it was handled.
+bool PressKey(HWND dialog, int id, WPARAM virtual_key);
+
+// Returns once `window`'s thread has taken from its queue, and handled,
+// every message posted to it before the call; false after `timeout_ms`.
+bool Settle(HWND window, DWORD timeout_ms = 5000);
+
+// The window that has the keyboard focus on `window`'s thread.
+HWND Focus(HWND window);
+
+// An edit control's selection as EM_GETSEL gives it.
+struct Selection {
+  DWORD start = 0;
+  DWORD end = 0;
+};
+Selection EditSelection(HWND dialog, int id);
+
 // --- modal dialogs on a thread of their own ------------------------------------
 
 struct Modal {

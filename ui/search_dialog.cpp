@@ -1,0 +1,319 @@
+#include "ui/search_dialog.h"
+
+#include <commctrl.h>
+
+#include "discovery/discovery_ini.h"
+#include "discovery/query_wire.h"
+#include "monitor/ini.h"
+#include "monitor/state.h"
+#include "monitor/store.h"
+#include "monitor/text.h"
+#include "resources/discovery.h"
+#include "ui/broadcast_dialog.h"
+#include "ui/layout.h"
+#include "ui/layout_tables.h"
+
+namespace ui {
+namespace {
+
+using discovery::kColumnCount;
+using discovery::kSortAscending;
+using discovery::kSortDescending;
+
+constexpr int kCellText = 127;
+// Cell text with every "&" doubled and "..." appended.
+constexpr int kDrawText = 2 * kCellText + 4;
+// Widths from the registry outside this range are damage, not a choice.
+constexpr DWORD kColumnWidthMax = 4096;
+
+// Kept for the life of the process, as a user would expect of a window's
+// settings: the row picked last, the column sorted last, and the widths
+// read from the registry.
+int g_remembered_row = -1;
+int g_last_clicked_column = 0;
+int g_column_widths[kColumnCount] = {kDefaultColumnWidths[0], kDefaultColumnWidths[1],
+                                     kDefaultColumnWidths[2]};
+
+struct SearchDialog {
+  discovery::SearchAnswer* answer;
+  discovery::SearchSession session;
+  HFONT own_font;  // null when the owner lent its font
+};
+
+SearchDialog* DialogOf(HWND dialog) {
+  return reinterpret_cast<SearchDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void ColumnValueName(int column, char out[9]) {
+  monitor::CopyText(out, 9, "Column00");
+  out[6] = static_cast<char>('0' + column / 10);
+  out[7] = static_cast<char>('0' + column % 10);
+}
+
+void ReadColumnWidths() {
+  for (int column = 0; column < kColumnCount; ++column) {
+    char name[9];
+    ColumnValueName(column, name);
+    DWORD width = 0, size = sizeof(width), type = 0;
+    if (monitor::ReadKeyValue(HKEY_LOCAL_MACHINE, monitor::g_monitor.monitor_key, name, &width,
+                              &size, &type) &&
+        type == REG_BINARY && size == sizeof(width) && width <= kColumnWidthMax)
+      g_column_widths[column] = static_cast<int>(width);
+  }
+}
+
+void WriteColumnWidths(HWND list) {
+  for (int column = 0; column < kColumnCount; ++column) {
+    auto width = static_cast<DWORD>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+    char name[9];
+    ColumnValueName(column, name);
+    monitor::WriteKeyValue(monitor::g_monitor.monitor_key, name, &width, sizeof(width), REG_BINARY);
+  }
+}
+
+void InsertColumns(HWND list) {
+  ReadColumnWidths();
+  for (int column = 0; column < kColumnCount; ++column) {
+    char key[6] = "ITEM0";
+    key[4] = static_cast<char>('0' + column);
+    char heading[monitor::kIniTextMax];
+    monitor::IniText(monitor::kDialogIni, "LIST", key, 0, heading, sizeof(heading));
+    LVCOLUMNA info = {};
+    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    info.fmt = LVCFMT_LEFT;
+    info.cx = g_column_widths[column];
+    info.pszText = heading;
+    info.iSubItem = column;
+    SendMessageA(list, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
+  }
+}
+
+HFONT DialogFont(HWND dialog, SearchDialog* search) {
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  if (owner != nullptr) {
+    auto lent = reinterpret_cast<HFONT>(SendMessageA(owner, WM_GETFONT, 0, 0));
+    if (lent != nullptr) return lent;
+  }
+  char path[MAX_PATH];
+  monitor::IniPath(monitor::kDialogIni, path, sizeof(path));
+  search->own_font = CreateIniFont(dialog, "DEFAULT", path);
+  return search->own_font;
+}
+
+BOOL SearchInit(HWND dialog, LPARAM answer) {
+  auto* search = static_cast<SearchDialog*>(monitor::Alloc(sizeof(SearchDialog)));
+  auto* results = static_cast<discovery::ResultTable*>(monitor::Alloc(sizeof(discovery::ResultTable)));
+  if (search == nullptr || results == nullptr) {
+    if (search != nullptr) monitor::Free(search);
+    if (results != nullptr) monitor::Free(results);
+    EndDialog(dialog, 0);
+    return TRUE;
+  }
+  search->answer = reinterpret_cast<discovery::SearchAnswer*>(answer);
+  discovery::SearchSession& session = search->session;
+  session.socket = INVALID_SOCKET;
+  session.results = results;
+  session.list = GetDlgItem(dialog, IDC_SEARCH_LIST);
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(search));
+  // A row picked in an earlier opening, or before a new search emptied the
+  // list, is no choice in this one.
+  g_remembered_row = -1;
+  InsertColumns(session.list);
+  session.sort_direction[0] = kSortAscending;
+  session.sort_direction[1] = kSortDescending;
+  session.sort_direction[2] = kSortDescending;
+  monitor::IniPath(discovery::kDiscoveryIni, session.ini_path, sizeof(session.ini_path));
+  discovery::StartPrinterSearch(dialog, &session);
+  ApplyDialogLayout(dialog, DialogFont(dialog, search), kSearchLayout);
+  return TRUE;
+}
+
+void SearchAgain(SearchDialog* search) {
+  discovery::SearchSession& session = search->session;
+  discovery::ClearResults(&session);
+  g_remembered_row = -1;
+  discovery::LoadUserBroadcasts(session.ini_path, &session.broadcasts);
+  if (session.socket != INVALID_SOCKET)
+    discovery::SendSearchRequest(discovery::kSearchCommunity, session.socket, session.broadcasts);
+}
+
+void Accept(HWND dialog, SearchDialog* search) {
+  if (g_remembered_row < 0 || g_remembered_row >= discovery::kFoundMax) {
+    EndDialog(dialog, 0);
+    return;
+  }
+  const discovery::FoundPrinter& found = search->session.results->entries[g_remembered_row];
+  monitor::CopyText(search->answer->address, sizeof(search->answer->address), found.address);
+  search->answer->query_port = discovery::kQueryDefaultPort;
+  EndDialog(dialog, 1);
+}
+
+// The first click on a column sorts it ascending and each further click
+// reverses it; the address column starts ascending and is the column last
+// clicked in a fresh process, so its first click reverses it.
+void ColumnClicked(SearchDialog* search, int column) {
+  if (column < 0 || column >= kColumnCount) return;
+  int* direction = search->session.sort_direction;
+  if (column != g_last_clicked_column) {
+    for (int c = 0; c < kColumnCount; ++c) direction[c] = kSortDescending;
+  }
+  direction[column] = direction[column] == kSortAscending ? kSortDescending : kSortAscending;
+  discovery::SortResults(&search->session, column);
+  g_last_clicked_column = column;
+}
+
+BOOL ListNotified(SearchDialog* search, const NMHDR* header) {
+  if (header->idFrom != IDC_SEARCH_LIST) return FALSE;
+  const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
+  if (header->code == LVN_ITEMCHANGED) {
+    g_remembered_row = static_cast<int>(change->lParam);
+    return TRUE;
+  }
+  if (header->code == LVN_COLUMNCLICK) {
+    ColumnClicked(search, change->iSubItem);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// "&" would underline the next character; a printer's description is shown
+// as it is.
+void DoubleAmpersands(const char* text, char* out, int size) {
+  monitor::TextWriter writer{out, static_cast<std::size_t>(size - 1)};
+  for (; *text != '\0'; ++text) {
+    writer.Char(*text);
+    if (*text == '&') writer.Char('&');
+  }
+  out[writer.at] = '\0';
+}
+
+void DrawCell(HDC dc, HWND list, int row, int column, RECT cell) {
+  char text[kCellText + 1] = {};
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof(text);
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  char shown[kDrawText];
+  DoubleAmpersands(text, shown, sizeof(shown));
+  FitTextWithEllipsis(dc, shown, cell.right - cell.left, 0);
+  DrawTextA(dc, shown, -1, &cell, DT_VCENTER);
+}
+
+void DrawResultRow(const DRAWITEMSTRUCT* draw) {
+  if (draw->CtlID != IDC_SEARCH_LIST || static_cast<int>(draw->itemID) < 0) return;
+  HWND list = draw->hwndItem;
+  HDC dc = draw->hDC;
+  bool selected = (draw->itemState & (ODS_SELECTED | ODS_FOCUS)) != 0;
+  const RECT& row = draw->rcItem;
+  FillRect(dc, &row, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  if (selected && GetFocus() == list) DrawFocusRect(dc, &row);
+  COLORREF old_colour = SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  int old_mode = SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ old_font = nullptr;
+  auto font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
+  if (font != nullptr) old_font = SelectObject(dc, font);
+  int left = row.left;
+  for (int column = 0; column < kColumnCount; ++column) {
+    int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+    RECT cell = row;
+    cell.top = row.top + 1;
+    if (column == 0) {
+      cell.left = left + 1;
+      cell.right = cell.left + width - 4;
+    } else {
+      cell.left = left + 3;
+      cell.right = cell.left + width - 3;
+    }
+    if (cell.right > cell.left) DrawCell(dc, list, static_cast<int>(draw->itemID), column, cell);
+    left += width;
+  }
+  if (old_font != nullptr) SelectObject(dc, old_font);
+  SetBkMode(dc, old_mode);
+  SetTextColor(dc, old_colour);
+}
+
+void SearchDestroy(HWND dialog) {
+  SearchDialog* search = DialogOf(dialog);
+  if (search == nullptr) return;
+  discovery::SearchSession& session = search->session;
+  if (session.socket != INVALID_SOCKET) closesocket(session.socket);
+  session.socket = INVALID_SOCKET;
+  WriteColumnWidths(session.list);
+  monitor::Free(session.results);
+  session.results = nullptr;
+}
+
+// The controls are gone by WM_NCDESTROY, so the font is no longer in use.
+void SearchClose(HWND dialog) {
+  SearchDialog* search = DialogOf(dialog);
+  if (search == nullptr) return;
+  SetWindowLongPtrA(dialog, DWLP_USER, 0);
+  if (search->own_font != nullptr) DeleteObject(search->own_font);
+  monitor::Free(search);
+}
+
+INT_PTR CALLBACK SearchProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) return SearchInit(dialog, lparam);
+  SearchDialog* search = DialogOf(dialog);
+  if (search == nullptr) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDOK:
+          Accept(dialog, search);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, 0);
+          return TRUE;
+        case IDC_BTN_CON:
+          ShowBroadcastDialog(dialog);
+          return TRUE;
+        case IDC_BTN_BROAD:
+          SearchAgain(search);
+          return TRUE;
+      }
+      return FALSE;
+    case WM_NOTIFY:
+      return ListNotified(search, reinterpret_cast<const NMHDR*>(lparam));
+    case WM_DRAWITEM:
+      DrawResultRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+      return TRUE;
+    case discovery::kSearchSocketEvent:
+      discovery::HandleSearchReply(dialog, &search->session);
+      return TRUE;
+    case WM_DESTROY:
+      SearchDestroy(dialog);
+      return FALSE;
+    case WM_NCDESTROY:
+      SearchClose(dialog);
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void FitTextWithEllipsis(HDC dc, char* text, int width, int margin) {
+  int length = static_cast<int>(monitor::TextLength(text));
+  SIZE extent = {};
+  if (length == 0) return;
+  GetTextExtentPoint32A(dc, text, length, &extent);
+  if (extent.cx + margin <= width) return;
+  SIZE dots = {};
+  GetTextExtentPoint32A(dc, "...", 3, &dots);
+  while (length > 1) {
+    --length;
+    GetTextExtentPoint32A(dc, text, length, &extent);
+    if (extent.cx + margin + dots.cx <= width) break;
+  }
+  monitor::CopyText(text + length, 4, "...");
+}
+
+INT_PTR ShowSearchDialog(HWND owner, discovery::SearchAnswer* answer) {
+  INT_PTR result = DialogBoxParamA(monitor::g_monitor.module, MAKEINTRESOURCEA(IDD_SEARCH), owner,
+                                   SearchProc, reinterpret_cast<LPARAM>(answer));
+  return result == 1 ? 1 : 0;
+}
+
+}  // namespace ui
