@@ -164,8 +164,6 @@ snmp_seeds = {
     "no_such_name": snmp_reply(search_bindings[:2], error_status=2, error_index=1),
     "snmpv2c": snmp_reply(search_bindings[:1], version=1),
     "long_forms": long_forms,
-    # Read as lines by the build half of the target: community, then names.
-    "request_lines": b"mevola\n1.3.6.1.2.1.1.1\n1.3.6.1.2.1.4.20.1.1\n1.3.6.1.2.1.25.3.2.1.3",
 }
 for name, data in snmp_seeds.items():
     write("snmp_response_fuzz", name, data)
