@@ -237,8 +237,20 @@ _lan_addresses() {
   done
 }
 
+# _lan_wait_ready FILE LOG WHAT: until the process started last writes FILE
+# (UDP has no listening state to wait for); its LOG's tail when it does not.
+_lan_wait_ready() {
+  for _ in $(seq 1 100); do
+    [ -e "$1" ] && return 0
+    kill -0 "${LAN_PIDS[-1]}" 2>/dev/null || break
+    sleep 0.05
+  done
+  tail -n 5 "$2" >&2
+  _lan_fail "$3 did not start"
+}
+
 lan_responder() {
-  local name=$1 first=$2 count=$3 mode=$4 ns dir addr addrs=() i
+  local name=$1 first=$2 count=$3 mode=$4 ns dir addr addrs=()
   shift 4
   case $count in '' | *[!0-9]*) _lan_fail "count '$count'"; return 1 ;; esac
   [ "$count" -ge 1 ] && [ "$count" -le 1000 ] || { _lan_fail "count $count: 1-1000"; return 1; }
@@ -257,17 +269,11 @@ lan_responder() {
   ip netns exec "$ns" "$LAN_PYTHON" -S -u "$LAN_PEER_DIR/snmp_responder.py" --mode "$mode" \
     --dir "$dir" "$@" "${addrs[@]}" </dev/null >"$dir/responder.out" 2>&1 &
   LAN_PIDS+=($!)
-  for i in $(seq 1 100); do
-    [ -e "$dir/ready" ] && return 0
-    kill -0 "${LAN_PIDS[-1]}" 2>/dev/null || break
-    sleep 0.05
-  done
-  tail -n 5 "$dir/responder.out" >&2
-  _lan_fail "responder $name did not start"
+  _lan_wait_ready "$dir/ready" "$dir/responder.out" "responder $name"
 }
 
 lan_queue_server() {
-  local name=$1 dir=$2 i
+  local name=$1 dir=$2
   shift 2
   [ -n "${LAN_NS_OF[$name]:-}" ] || { _lan_fail "no namespace $name"; return 1; }
   mkdir -p "$dir"
@@ -275,13 +281,7 @@ lan_queue_server() {
   ip netns exec "${LAN_NS_OF[$name]}" "$LAN_PYTHON" -S -u "$LAN_PEER_DIR/queue_server.py" \
     --logdir "$dir" --ready "$dir/ready" "$@" </dev/null >"$dir/queue_server.out" 2>&1 &
   LAN_PIDS+=($!)
-  for i in $(seq 1 100); do
-    [ -e "$dir/ready" ] && return 0
-    kill -0 "${LAN_PIDS[-1]}" 2>/dev/null || break
-    sleep 0.05
-  done
-  tail -n 5 "$dir/queue_server.out" >&2
-  _lan_fail "queue server in $name did not start"
+  _lan_wait_ready "$dir/ready" "$dir/queue_server.out" "queue server in $name"
 }
 
 lan_netns_inode() {

@@ -19,9 +19,6 @@
 #   peer_ipp_attrs DIR PORT       prints "STATE REASONS ACCEPTING", e.g. "5 media-empty-error false"
 #   peer_proxy DIR PORT           tinyproxy; DIR/tinyproxy.log names each request it relayed
 #   peer_proxy_requests DIR       the request lines tinyproxy relayed, one a line
-#   peer_queue_server DIR ENDPOINT... queue_server.py for the UDP queue-name query, ENDPOINT
-#                                 ADDR:PORT:MODE[:NAMES] (e.g. 127.0.0.1:19541:three);
-#                                 each packet received is logged in DIR/PORT.log
 #   peer_wait_port PORT           until something listens on 127.0.0.1:PORT
 #   peer_stop_all                 stops everything started here
 # Source it, then call peer_stop_all from an EXIT trap.
@@ -412,24 +409,4 @@ CONF
 
 peer_proxy_requests() {
   sed -n 's/.*Request (file descriptor [0-9]*): //p' "$1/tinyproxy.log"
-}
-
-# UDP has no listening state to wait for: the server says when it is bound.
-# Debian's own python3: a version manager's shim costs a second per start.
-peer_queue_server() {
-  local dir=$1
-  shift
-  mkdir -p "$dir"
-  rm -f "$dir/ready"
-  /usr/bin/python3 -S -u "$PEER_DIR/queue_server.py" --logdir "$dir" --ready "$dir/ready" "$@" </dev/null \
-    >"$dir/queue_server.out" 2>&1 &
-  PEER_PIDS+=($!)
-  for _ in $(seq 1 100); do
-    [ -e "$dir/ready" ] && return 0
-    kill -0 "${PEER_PIDS[-1]}" 2>/dev/null || break
-    sleep 0.05
-  done
-  tail -n 5 "$dir/queue_server.out" >&2
-  echo "peers: the queue server did not start" >&2
-  return 1
 }
