@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,17 +25,16 @@ inline constexpr char kPrinter[] = "Job Test Printer";
 // What the printer behind the port has received, and how it misbehaves.
 struct FakePrinter {
   std::string received;
-  int calls = 0;
-  int direct_calls = 0;  // calls made while the spooler was still writing
-  bool in_end_doc = false;
-  int end_calls = 0;
-  // The next `failures` calls fail with `code` after taking `partial` bytes.
+  int calls = 0, direct_calls = 0, end_calls = 0;  // direct: while the spooler still writes
+  // The next `failures` calls (every call, when negative) fail with `code`
+  // after taking `partial` bytes; with `restart` the printer then drops the
+  // partial job, so the sender must start again at byte 0.
   int failures = 0;
-  std::uint32_t code = 2;
-  std::uint32_t partial = 0;
-  // The printer drops the partial job: the sender must start again at byte 0.
+  std::uint32_t code = 2, partial = 0;
   bool restart = false;
-  bool fail_forever = false;
+  FakePrinter() = default;
+  FakePrinter(int f, std::uint32_t c, std::uint32_t p, bool r)
+      : failures(f), code(c), partial(p), restart(r) {}
 };
 inline FakePrinter g_printer;
 inline bool g_writing = false;
@@ -43,7 +43,7 @@ inline bool FakeSend(monitor::PortEntry* port, const std::uint8_t* data, std::ui
                      std::uint32_t* written) {
   ++g_printer.calls;
   if (g_writing) ++g_printer.direct_calls;
-  if (g_printer.fail_forever || g_printer.failures > 0) {
+  if (g_printer.failures != 0) {
     if (g_printer.failures > 0) --g_printer.failures;
     std::uint32_t taken = g_printer.partial < size ? g_printer.partial : size;
     g_printer.received.append(reinterpret_cast<const char*>(data), taken);
@@ -71,26 +71,20 @@ inline bool FakeEnd(monitor::PortEntry*) {
 // Long waits cost no time; actions can be scheduled at a point of fake time.
 struct FakeClock {
   DWORD now = 0;
-  std::vector<DWORD> pauses;
+  std::map<DWORD, DWORD> pauses;  // how many of each length
   std::vector<std::pair<DWORD, std::function<void()>>> actions;
 };
 inline FakeClock g_clock;
 
 inline void FakePause(DWORD ms) {
   g_clock.now += ms;
-  g_clock.pauses.push_back(ms);
+  ++g_clock.pauses[ms];
   for (auto& [at, action] : g_clock.actions) {
     if (action && at <= g_clock.now) {
       action();
       action = nullptr;
     }
   }
-}
-
-inline DWORD Total(const std::vector<DWORD>& pauses, DWORD of) {
-  DWORD n = 0;
-  for (DWORD p : pauses) n += p == of;
-  return n;
 }
 
 class JobTest : public ::testing::Test {
@@ -133,20 +127,18 @@ class JobTest : public ::testing::Test {
     return port;
   }
 
-  bool Start(monitor::PortEntry* port, DWORD job, const char* output = nullptr) {
-    DOC_INFO_1A info{const_cast<char*>("report.txt"), const_cast<char*>(output),
-                     const_cast<char*>("RAW")};
-    return monitor::StartDocPort(port, const_cast<char*>(kPrinter), job, 1,
+  bool Start(monitor::PortEntry* port, DWORD job, const char* printer = kPrinter) {
+    DOC_INFO_1A info{const_cast<char*>("report.txt"), nullptr, const_cast<char*>("RAW")};
+    return monitor::StartDocPort(port, const_cast<char*>(printer), job, 1,
                                  reinterpret_cast<LPBYTE>(&info));
   }
 
   // Writes the job in pieces, as the spooler does.
-  void Write(monitor::PortEntry* port, const std::string& data, DWORD piece = 1000) {
+  void Write(monitor::PortEntry* port, std::string data) {
     g_writing = true;
-    for (std::size_t at = 0; at < data.size(); at += piece) {
-      DWORD n = static_cast<DWORD>(std::min<std::size_t>(piece, data.size() - at));
-      DWORD written = 0;
-      ASSERT_TRUE(monitor::WritePort(port, reinterpret_cast<LPBYTE>(const_cast<char*>(data.data() + at)), n, &written));
+    for (std::size_t at = 0; at < data.size(); at += 1000) {
+      DWORD n = static_cast<DWORD>(std::min<std::size_t>(1000, data.size() - at)), written = 0;
+      ASSERT_TRUE(monitor::WritePort(port, reinterpret_cast<LPBYTE>(data.data() + at), n, &written));
       ASSERT_EQ(written, n);
     }
     g_writing = false;
@@ -160,7 +152,8 @@ class JobTest : public ::testing::Test {
 
   static std::string Pattern(std::size_t size) {
     std::string data(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+    for (std::size_t i = 0; i < size; ++i)
+      data[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
     return data;
   }
 
