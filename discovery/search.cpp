@@ -25,16 +25,6 @@ constexpr const char* kRequestNames[] = {
 };
 constexpr int kRequestSlots = 5;
 
-void FormatAddress(std::uint32_t network_order, char out[16]) {
-  const auto* octet = reinterpret_cast<const std::uint8_t*>(&network_order);
-  monitor::TextWriter writer{out, 15};
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) writer.Char('.');
-    writer.Number(octet[i]);
-  }
-  out[writer.at] = '\0';
-}
-
 // The user's value for one broadcast address. Anything that is not a
 // hexadecimal number, empty included, falls back to the limited broadcast:
 // a damaged entry then costs a duplicate request, never a stray one.
@@ -98,24 +88,11 @@ void SelectFirstRow(HWND list) {
 }  // namespace
 
 bool ContainsNoCase(const char* text, const char* pattern) {
-  char upper_text[256];
-  char upper_pattern[256];
-  monitor::CopyText(upper_text, sizeof(upper_text), text);
-  monitor::CopyText(upper_pattern, sizeof(upper_pattern), pattern);
-  for (char* c = upper_text; *c != '\0'; ++c)
-    if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
-  for (char* c = upper_pattern; *c != '\0'; ++c)
-    if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
-  for (const char* start = upper_text; *start != '\0'; ++start) {
-    const char* t = start;
-    const char* p = upper_pattern;
-    while (*p != '\0' && *t == *p) {
-      ++t;
-      ++p;
-    }
-    if (*p == '\0') return true;
+  std::size_t length = monitor::TextLength(pattern);
+  for (const char* start = text;; ++start) {
+    if (monitor::EqualNoCaseN(start, pattern, length)) return true;
+    if (*start == '\0') return false;
   }
-  return upper_pattern[0] == '\0';
 }
 
 void ResultColumnText(const FoundPrinter& entry, int column, char* out, int size) {
@@ -239,7 +216,9 @@ int AddFoundPrinter(HWND, SearchSession* session, const SnmpBinding* slots, std:
   int index = static_cast<int>(table->count);
   FoundPrinter& entry = table->entries[index];
   for (int i = 0; i < 6; ++i) entry.hardware[i] = hardware[i];
-  FormatAddress(sender, entry.address);
+  in_addr from;
+  from.s_addr = sender;
+  monitor::CopyText(entry.address, sizeof(entry.address), inet_ntoa(from));
   monitor::CopyText(entry.description, sizeof(entry.description), description);
   table->count++;
   InsertRow(session->list, entry, index);

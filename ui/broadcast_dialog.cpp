@@ -1,6 +1,7 @@
 #include "ui/broadcast_dialog.h"
 
 #include <windows.h>
+#include <winsock.h>
 
 #include <cstdint>
 
@@ -65,21 +66,6 @@ void FormatDotted(std::uint32_t address, char out[kDottedSize]) {
   wsprintfA(out, "%d.%d.%d.%d", static_cast<int>(address >> 24),
             static_cast<int>(address >> 16 & 0xFF), static_cast<int>(address >> 8 & 0xFF),
             static_cast<int>(address & 0xFF));
-}
-
-// Every list entry was made by FormatDotted: four decimal octets.
-std::uint32_t ParseDotted(const char* text) {
-  std::uint32_t address = 0;
-  std::uint32_t octet = 0;
-  for (; *text != '\0'; ++text) {
-    if (*text == '.') {
-      address = address << 8 | (octet & 0xFF);
-      octet = 0;
-    } else {
-      octet = octet * 10 + static_cast<std::uint32_t>(*text - '0');
-    }
-  }
-  return address << 8 | (octet & 0xFF);
 }
 
 int ListCount() {
@@ -157,7 +143,7 @@ void SaveBroadcastList() {
       SendDlgItemMessageA(g_broadcast.dialog, IDC_BROADCAST_LIST, LB_GETTEXT, i,
                           reinterpret_cast<LPARAM>(dotted));
     char hex[9];
-    discovery::FormatBroadcastHex(ParseDotted(dotted), hex);
+    discovery::FormatBroadcastHex(ntohl(inet_addr(dotted)), hex);
     WritePrivateProfileStringA(section, key, hex, path);
   }
 }

@@ -44,15 +44,11 @@ SearchDialog* DialogOf(HWND dialog) {
   return reinterpret_cast<SearchDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-void ColumnValueName(int column, char out[9]) {
-  monitor::CopyText(out, 9, "Column00");
-  out[6] = static_cast<char>('0' + column / 10);
-  out[7] = static_cast<char>('0' + column % 10);
-}
+void ColumnValueName(int column, char out[12]) { wsprintfA(out, "Column%02d", column); }
 
 void ReadColumnWidths() {
   for (int column = 0; column < kColumnCount; ++column) {
-    char name[9];
+    char name[12];
     ColumnValueName(column, name);
     DWORD width = 0, size = sizeof(width), type = 0;
     if (monitor::ReadKeyValue(HKEY_LOCAL_MACHINE, monitor::g_monitor.monitor_key, name, &width,
@@ -65,7 +61,7 @@ void ReadColumnWidths() {
 void WriteColumnWidths(HWND list) {
   for (int column = 0; column < kColumnCount; ++column) {
     auto width = static_cast<DWORD>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
-    char name[9];
+    char name[12];
     ColumnValueName(column, name);
     monitor::WriteKeyValue(monitor::g_monitor.monitor_key, name, &width, sizeof(width), REG_BINARY);
   }
@@ -74,8 +70,8 @@ void WriteColumnWidths(HWND list) {
 void InsertColumns(HWND list) {
   ReadColumnWidths();
   for (int column = 0; column < kColumnCount; ++column) {
-    char key[6] = "ITEM0";
-    key[4] = static_cast<char>('0' + column);
+    char key[12];
+    wsprintfA(key, "ITEM%d", column);
     char heading[monitor::kIniTextMax];
     monitor::IniText(monitor::kDialogIni, "LIST", key, 0, heading, sizeof(heading));
     LVCOLUMNA info = {};
