@@ -16,7 +16,6 @@
 namespace ui {
 namespace {
 
-constexpr char kFontKey[] = "DEFAULT";
 constexpr char kAllOnes[] = "255.255.255.255";
 constexpr int kOctetDigits = 3;
 constexpr int kDottedSize = 16;  // "255.255.255.255" and the zero
@@ -286,13 +285,7 @@ LRESULT CALLBACK OctetKeyFilter(int code, WPARAM wparam, LPARAM lparam) {
 void BroadcastInit(HWND dialog, HWND owner) {
   g_broadcast.dialog = dialog;
   monitor::IniPath(discovery::kDiscoveryIni, g_broadcast.ini_path, sizeof(g_broadcast.ini_path));
-  HFONT font =
-      owner != nullptr ? reinterpret_cast<HFONT>(SendMessageA(owner, WM_GETFONT, 0, 0)) : nullptr;
-  if (font == nullptr) {
-    char path[MAX_PATH];
-    monitor::IniPath(monitor::kDialogIni, path, sizeof(path));
-    font = g_broadcast.own_font = CreateIniFont(dialog, kFontKey, path);
-  }
+  HFONT font = OwnerOrIniFont(dialog, owner, &g_broadcast.own_font);
   ApplyDialogLayout(dialog, font, kBroadcastLayout);
   LoadBroadcastList();
   g_broadcast.hook = SetWindowsHookExA(WH_MSGFILTER, OctetKeyFilter, nullptr, GetCurrentThreadId());

@@ -134,6 +134,18 @@ HFONT CreateIniFont(HWND, const char* key, const char* ini_path) {
                      DEFAULT_PITCH | FF_DONTCARE, face_name);
 }
 
+HFONT OwnerOrIniFont(HWND dialog, HWND owner, HFONT* own) {
+  *own = nullptr;
+  if (owner != nullptr) {
+    auto lent = reinterpret_cast<HFONT>(SendMessageA(owner, WM_GETFONT, 0, 0));
+    if (lent != nullptr) return lent;
+  }
+  char path[MAX_PATH];
+  monitor::IniPath(monitor::kDialogIni, path, sizeof(path));
+  *own = CreateIniFont(dialog, "DEFAULT", path);
+  return *own;
+}
+
 int FitControlToText(HWND control, HFONT font, const char* text, int extra_width, int height) {
   if (font == nullptr) font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
   SIZE extent = {0, 0};

@@ -55,6 +55,12 @@ inline void ApplyDialogLayout(HWND dialog, HFONT font, const LayoutTable& table)
 // lets the font mapper choose by face name. The caller owns the font.
 HFONT CreateIniFont(HWND dialog, const char* key, const char* ini_path);
 
+// The font of a dialog opened from another window: the owner's when it
+// lends one (WM_GETFONT), else the "DEFAULT" font of NIMDLG.INI, which is
+// also stored in `*own` for the dialog to delete when it closes (`*own`
+// stays null when the font was lent).
+HFONT OwnerOrIniFont(HWND dialog, HWND owner, HFONT* own);
+
 // Makes `control` as wide as `text` in `font` (the control's own font when
 // null) plus `extra_width`, and `height` high, in place. Returns the width.
 int FitControlToText(HWND control, HFONT font, const char* text, int extra_width, int height);

@@ -13,7 +13,6 @@
 namespace ui {
 namespace {
 
-constexpr char kFontKey[] = "DEFAULT";
 
 // What a prompt keeps while it is up; freed when its window goes.
 struct Prompt {
@@ -37,9 +36,8 @@ Prompt* OpenPrompt(HWND dialog, LPARAM port, const LayoutTable& layout, int icon
   }
   prompt->port = reinterpret_cast<monitor::PortEntry*>(port);
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(prompt));
-  char path[MAX_PATH];
-  monitor::IniPath(monitor::kDialogIni, path, sizeof(path));
-  prompt->font = CreateIniFont(dialog, kFontKey, path);
+  // No owner: the spooler has no window to give the prompt.
+  OwnerOrIniFont(dialog, nullptr, &prompt->font);
   SendDlgItemMessageA(dialog, icon_id, STM_SETICON,
                       reinterpret_cast<WPARAM>(LoadIconA(nullptr, icon)), 0);
   ApplyDialogLayout(dialog, prompt->font, layout);

@@ -84,18 +84,6 @@ void InsertColumns(HWND list) {
   }
 }
 
-HFONT DialogFont(HWND dialog, SearchDialog* search) {
-  HWND owner = GetWindow(dialog, GW_OWNER);
-  if (owner != nullptr) {
-    auto lent = reinterpret_cast<HFONT>(SendMessageA(owner, WM_GETFONT, 0, 0));
-    if (lent != nullptr) return lent;
-  }
-  char path[MAX_PATH];
-  monitor::IniPath(monitor::kDialogIni, path, sizeof(path));
-  search->own_font = CreateIniFont(dialog, "DEFAULT", path);
-  return search->own_font;
-}
-
 BOOL SearchInit(HWND dialog, LPARAM answer) {
   auto* search = static_cast<SearchDialog*>(monitor::Alloc(sizeof(SearchDialog)));
   auto* results = static_cast<discovery::ResultTable*>(monitor::Alloc(sizeof(discovery::ResultTable)));
@@ -120,7 +108,8 @@ BOOL SearchInit(HWND dialog, LPARAM answer) {
   session.sort_direction[2] = kSortDescending;
   monitor::IniPath(discovery::kDiscoveryIni, session.ini_path, sizeof(session.ini_path));
   discovery::StartPrinterSearch(dialog, &session);
-  ApplyDialogLayout(dialog, DialogFont(dialog, search), kSearchLayout);
+  HFONT font = OwnerOrIniFont(dialog, GetWindow(dialog, GW_OWNER), &search->own_font);
+  ApplyDialogLayout(dialog, font, kSearchLayout);
   return TRUE;
 }
 
