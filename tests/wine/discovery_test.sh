@@ -49,11 +49,14 @@ done
   echo "$LAN_PID" >"$LAN_DIR/wineserver.pid"
 )
 read -r lab_server <"$LAN_DIR/wineserver.pid"
-for _ in $(seq 1 200); do [ -S "$_VEXA_WINE_SOCKET" ] && break; sleep 0.05; done
-[ -S "$_VEXA_WINE_SOCKET" ] || refuse "the lab's wineserver did not start"
+# The socket of the server stopped above may still be there: the new server
+# serves the prefix once it runs in the prefix's server folder.
+serving() {
+  [ "$(readlink "/proc/$lab_server/cwd" 2>/dev/null)" = "$server_dir" ] && [ -S "$_VEXA_WINE_SOCKET" ]
+}
+for _ in $(seq 1 200); do serving && break; sleep 0.05; done
+serving || refuse "wineserver $lab_server does not serve this prefix"
 lan_pid_in_ns "$lab_server" || refuse "wineserver $lab_server is not in the lab's namespace"
-[ "$(readlink "/proc/$lab_server/cwd")" = "$server_dir" ] ||
-  refuse "wineserver $lab_server does not serve this prefix"
 # The session's first program hands its output on to services.exe and the
 # others, which outlive it: that must not be a pipe of the test's.
 (
