@@ -5,8 +5,6 @@
 namespace discovery {
 namespace {
 
-constexpr int kAnswerSize = 1024;
-constexpr DWORD kQueryStack = 16 * 1024;
 
 // Waits for a datagram until `wait_ms` have passed since `sent_at`, by the
 // tick counter, and reads it. Its size, or -1 after a time-out or error.
@@ -78,17 +76,6 @@ int RunQuery(SOCKET socket, const sockaddr_in& server, const char* command, std:
   }
 }
 
-struct QueryJob {
-  HWND page;
-  std::uint16_t port;
-};
-
-DWORD WINAPI QueryThread(LPVOID parameter) {
-  QueryJob job = *static_cast<QueryJob*>(parameter);
-  LocalFree(parameter);
-  return static_cast<DWORD>(FillQueueList(job.page, job.port));
-}
-
 }  // namespace
 
 int ServerQuery(std::uint32_t server, const char* command, std::uint8_t* out, int out_size,
@@ -111,46 +98,6 @@ int ServerQuery(std::uint32_t server, const char* command, std::uint8_t* out, in
   }
   closesocket(udp);
   return result;
-}
-
-int FillQueueList(HWND page, std::uint16_t port) {
-  char address[16] = {};
-  GetDlgItemTextA(page, kServerAddressField, address, sizeof(address));
-  std::uint8_t answer[kAnswerSize];
-  int size = ServerQuery(inet_addr(address), kPortNameCommand, answer, kAnswerSize, port);
-  HWND combo = GetDlgItem(page, kQueueCombo);
-  if (size > 0) {
-    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    // A kilobyte of answer holds at most ~340 names of two characters.
-    const char* queues[kAnswerSize / 2];
-    int count = QueueNamesFromAnswer(answer, static_cast<std::size_t>(size), queues,
-                                     kAnswerSize / 2);
-    for (int i = 0; i < count; ++i)
-      SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(queues[i]));
-  }
-  if (SendMessageA(combo, CB_GETCOUNT, 0, 0) <= 0) {
-    for (const char* queue : kDefaultQueues)
-      SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(queue));
-  }
-  SendMessageA(combo, CB_SETCURSEL, 0, 0);
-  return 0;
-}
-
-bool StartQueueQuery(HWND page, std::uint16_t port) {
-  auto* job = static_cast<QueryJob*>(LocalAlloc(LPTR, sizeof(QueryJob)));
-  if (job == nullptr) return false;
-  job->page = page;
-  job->port = port;
-  DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, kQueryStack, QueryThread, job, CREATE_SUSPENDED, &id);
-  if (thread == nullptr) {
-    LocalFree(job);
-    return false;
-  }
-  SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-  ResumeThread(thread);
-  CloseHandle(thread);
-  return true;
 }
 
 }  // namespace discovery

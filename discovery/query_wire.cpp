@@ -1,6 +1,6 @@
 #include "discovery/query_wire.h"
 
-#include "monitor/text.h"
+#include "core/text.h"
 
 namespace discovery {
 namespace {
@@ -61,7 +61,7 @@ bool ReadQueryReply(const std::uint8_t* datagram, std::size_t size, QueryPiece* 
 
 const char* QueueNameForPort(const char* port_name, std::size_t length) {
   for (const PortQueue& row : kPortQueues) {
-    if (monitor::TextLength(row.port) == length && monitor::EqualNoCaseN(row.port, port_name, length))
+    if (core::TextLength(row.port) == length && core::EqualNoCaseN(row.port, port_name, length))
       return row.queue;
   }
   return nullptr;

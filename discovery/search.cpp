@@ -1,9 +1,7 @@
 #include "discovery/search.h"
 
-#include <commctrl.h>
-
 #include "discovery/discovery_ini.h"
-#include "monitor/text.h"
+#include "core/text.h"
 
 namespace discovery {
 namespace {
@@ -30,27 +28,7 @@ constexpr int kRequestSlots = 5;
 // a damaged entry then costs a duplicate request, never a stray one.
 std::uint32_t BroadcastFromHex(const char* text) {
   if (text[0] == '\0') return 0xFFFFFFFFu;
-  return static_cast<std::uint32_t>(monitor::ParseNumber(text, 16));
-}
-
-struct SortOrder {
-  const ResultTable* results;
-  int column;
-  int direction;
-};
-
-// Compares by the result table, not by the rows' texts: while it sorts, a
-// list view answers no other message reliably. The texts are the same ones
-// the rows show.
-int CALLBACK CompareResultRows(LPARAM a, LPARAM b, LPARAM sort) {
-  const auto* order = reinterpret_cast<const SortOrder*>(sort);
-  if (a < 0 || b < 0 || a >= kFoundMax || b >= kFoundMax) return 0;
-  char text_a[256];
-  char text_b[256];
-  ResultColumnText(order->results->entries[a], order->column, text_a, sizeof(text_a));
-  ResultColumnText(order->results->entries[b], order->column, text_b, sizeof(text_b));
-  int result = lstrcmpA(text_a, text_b);
-  return order->direction == kSortAscending ? result : -result;
+  return static_cast<std::uint32_t>(core::ParseNumber(text, 16));
 }
 
 bool SameHardware(const std::uint8_t* a, const std::uint8_t* b) {
@@ -59,38 +37,12 @@ bool SameHardware(const std::uint8_t* a, const std::uint8_t* b) {
   return true;
 }
 
-void InsertRow(HWND list, const FoundPrinter& entry, int index) {
-  char text[256];
-  LVITEMA item = {};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-  item.lParam = index;
-  ResultColumnText(entry, 0, text, sizeof(text));
-  item.pszText = text;
-  int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  if (row < 0) return;
-  for (int column = 1; column < kColumnCount; ++column) {
-    ResultColumnText(entry, column, text, sizeof(text));
-    LVITEMA sub = {};
-    sub.iSubItem = column;
-    sub.pszText = text;
-    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
-  }
-}
-
-void SelectFirstRow(HWND list) {
-  LVITEMA state = {};
-  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  state.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
-}
-
 }  // namespace
 
 bool ContainsNoCase(const char* text, const char* pattern) {
-  std::size_t length = monitor::TextLength(pattern);
+  std::size_t length = core::TextLength(pattern);
   for (const char* start = text;; ++start) {
-    if (monitor::EqualNoCaseN(start, pattern, length)) return true;
+    if (core::EqualNoCaseN(start, pattern, length)) return true;
     if (*start == '\0') return false;
   }
 }
@@ -98,10 +50,10 @@ bool ContainsNoCase(const char* text, const char* pattern) {
 void ResultColumnText(const FoundPrinter& entry, int column, char* out, int size) {
   if (size <= 0) return;
   if (column == 0) {
-    monitor::CopyText(out, static_cast<std::size_t>(size), entry.address);
+    core::CopyText(out, static_cast<std::size_t>(size), entry.address);
   } else if (column == 1) {
     constexpr char kDigits[] = "0123456789abcdef";
-    monitor::TextWriter writer{out, static_cast<std::size_t>(size - 1)};
+    core::TextWriter writer{out, static_cast<std::size_t>(size - 1)};
     for (int i = 0; i < 6; ++i) {
       if (i > 0) writer.Char(':');
       writer.Char(kDigits[entry.hardware[i] >> 4]);
@@ -109,21 +61,8 @@ void ResultColumnText(const FoundPrinter& entry, int column, char* out, int size
     }
     out[writer.at] = '\0';
   } else {
-    monitor::CopyText(out, static_cast<std::size_t>(size), entry.description);
+    core::CopyText(out, static_cast<std::size_t>(size), entry.description);
   }
-}
-
-void SortResults(SearchSession* session, int column) {
-  if (column < 0 || column >= kColumnCount) return;
-  SortOrder order = {session->results, column, session->sort_direction[column]};
-  SendMessageA(session->list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&order),
-               reinterpret_cast<LPARAM>(CompareResultRows));
-}
-
-void ClearResults(SearchSession* session) {
-  auto* bytes = reinterpret_cast<std::uint8_t*>(session->results);
-  for (std::size_t i = 0; i < sizeof(ResultTable); ++i) bytes[i] = 0;
-  SendMessageA(session->list, LVM_DELETEALLITEMS, 0, 0);
 }
 
 void LoadUserBroadcasts(const char* path, UserBroadcasts* broadcasts) {
@@ -181,8 +120,8 @@ SOCKET StartPrinterSearch(HWND dialog, SearchSession* session) {
   return udp;
 }
 
-void HandleSearchReply(HWND dialog, SearchSession* session) {
-  if (session->socket == INVALID_SOCKET || session->results == nullptr) return;
+int HandleSearchReply(SearchSession* session) {
+  if (session->socket == INVALID_SOCKET || session->results == nullptr) return -1;
   char names[kRequestSlots][kSnmpTextSize] = {};
   std::uint8_t values[kRequestSlots][kSnmpTextSize] = {};
   SnmpBinding slots[kRequestSlots + 1] = {};
@@ -198,35 +137,30 @@ void HandleSearchReply(HWND dialog, SearchSession* session) {
   // (WSAEMSGSIZE) and is dropped with the rest.
   int got = recvfrom(session->socket, reinterpret_cast<char*>(datagram), kDatagramMax, 0,
                      reinterpret_cast<sockaddr*>(&from), &from_size);
-  if (got == SOCKET_ERROR || got <= 0) return;
-  if (DecodeSnmpResponse(datagram, static_cast<std::size_t>(got), slots) != 0) return;
-  AddFoundPrinter(dialog, session, slots, from.sin_addr.s_addr);
+  if (got == SOCKET_ERROR || got <= 0) return -1;
+  if (DecodeSnmpResponse(datagram, static_cast<std::size_t>(got), slots) != 0) return -1;
+  return AddFoundPrinter(session, slots, from.sin_addr.s_addr);
 }
 
-int AddFoundPrinter(HWND, SearchSession* session, const SnmpBinding* slots, std::uint32_t sender) {
+int AddFoundPrinter(SearchSession* session, const SnmpBinding* slots, std::uint32_t sender) {
   ResultTable* table = session->results;
-  if (table->count >= kFoundMax || sender == 0) return 0;
+  if (table->count >= kFoundMax || sender == 0) return -1;
   const char* description = slots[kDescriptionSlot].name != nullptr
                                 ? reinterpret_cast<const char*>(slots[kDescriptionSlot].value)
                                 : "";
-  if (!ContainsNoCase(description, kMakerName)) return 0;
+  if (!ContainsNoCase(description, kMakerName)) return -1;
   const std::uint8_t* hardware = slots[kHardwareSlot].value;
   for (std::uint32_t i = 0; i < table->count; ++i)
-    if (SameHardware(table->entries[i].hardware, hardware)) return 0;
+    if (SameHardware(table->entries[i].hardware, hardware)) return -1;
   int index = static_cast<int>(table->count);
   FoundPrinter& entry = table->entries[index];
   for (int i = 0; i < 6; ++i) entry.hardware[i] = hardware[i];
   in_addr from;
   from.s_addr = sender;
-  monitor::CopyText(entry.address, sizeof(entry.address), inet_ntoa(from));
-  monitor::CopyText(entry.description, sizeof(entry.description), description);
+  core::CopyText(entry.address, sizeof(entry.address), inet_ntoa(from));
+  core::CopyText(entry.description, sizeof(entry.description), description);
   table->count++;
-  InsertRow(session->list, entry, index);
-  // A new row goes where the address column puts it, whatever the user
-  // sorted by last.
-  SortResults(session, 0);
-  SelectFirstRow(session->list);
-  return 1;
+  return index;
 }
 
 }  // namespace discovery

@@ -54,7 +54,6 @@ struct SearchSession {
   SOCKET socket;
   UserBroadcasts broadcasts;
   ResultTable* results;  // zero-filled while the dialog is up
-  HWND list;             // the dialog's list view
   int sort_direction[kColumnCount];
   char ini_path[MAX_PATH];  // the discovery INI
 };
@@ -73,13 +72,13 @@ void SendSearchRequest(const char* community, SOCKET socket, const UserBroadcast
 // A value that is empty or not hexadecimal counts as 255.255.255.255.
 void LoadUserBroadcasts(const char* path, UserBroadcasts* broadcasts);
 
-// Reads and handles one datagram from the search socket.
-void HandleSearchReply(HWND dialog, SearchSession* session);
+// Reads one datagram from the search socket and adds what it names (see
+// AddFoundPrinter). The new entry's index, or -1.
+int HandleSearchReply(SearchSession* session);
 
-// Lists the answer when there is room, it names the maker, and its hardware
-// address is not listed yet. 1 when a row was added.
-int AddFoundPrinter(HWND dialog, SearchSession* session, const SnmpBinding* slots,
-                    std::uint32_t sender);
+// Adds the answer to the results when there is room, it names the maker,
+// and its hardware address is not there yet. The new entry's index, or -1.
+int AddFoundPrinter(SearchSession* session, const SnmpBinding* slots, std::uint32_t sender);
 
 // Whether `pattern` occurs in `text`, ASCII letters compared without case.
 bool ContainsNoCase(const char* text, const char* pattern);
@@ -87,11 +86,5 @@ bool ContainsNoCase(const char* text, const char* pattern);
 // The text of `entry` in list column `column` ("%02x:..." for the hardware
 // address), as listed and as sorted.
 void ResultColumnText(const FoundPrinter& entry, int column, char* out, int size);
-
-// Sorts the list by `column` in that column's current direction.
-void SortResults(SearchSession* session, int column);
-
-// Empties the table and the list, for a new sweep.
-void ClearResults(SearchSession* session);
 
 }  // namespace discovery

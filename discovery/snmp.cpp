@@ -1,6 +1,6 @@
 #include "discovery/snmp.h"
 
-#include "monitor/text.h"
+#include "core/text.h"
 
 namespace discovery {
 namespace {
@@ -22,7 +22,7 @@ constexpr int kMaxComponentChars = 1024;
 
 // The capacities of the stages are worked out so that a valid encoding
 // always fits; the writer's bound only keeps a wrong one in bounds.
-struct BerWriter : monitor::ByteWriter {
+struct BerWriter : core::ByteWriter {
   // A definite length of `form` bytes: 1 short, 2 with 0x81, 3 with 0x82.
   void Length(std::size_t value, std::size_t form) {
     if (form == 2) Byte(0x81);
@@ -82,7 +82,7 @@ struct DottedText {
 };
 
 void WriteDecimal(char* out, std::uint32_t value) {
-  monitor::TextWriter writer{out, kSnmpTextSize - 1};
+  core::TextWriter writer{out, kSnmpTextSize - 1};
   writer.Number(value);
   out[writer.at] = '\0';
 }
@@ -361,7 +361,7 @@ int DecodeSnmpResponse(const std::uint8_t* message, std::size_t length, SnmpBind
         at += n.consumed;
         const std::size_t received = Min(n.value, left());
         if (n.value == 0) {
-          monitor::CopyText(text, kSnmpTextSize, "NULL");
+          core::CopyText(text, kSnmpTextSize, "NULL");
         } else {
           // Raw bytes, possibly binary (a MAC address); a longer string is
           // cut to the buffer and still terminated.

@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(whole.step == split.step && whole.code == split.code && whole.body == split.body);
 
   if (whole.step == ipp::HttpStep::kSuccess) {
-    monitor::IppBlock ipp{};
-    monitor::PortEntry port{};
+    core::IppBlock ipp{};
+    core::PortEntry port{};
     port.block = &ipp;
     auto model = std::make_unique<char[]>(ipp::kMakeAndModelSize);
     ipp.make_and_model = model.get();

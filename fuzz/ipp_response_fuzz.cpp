@@ -18,8 +18,8 @@ void Check(bool ok) {
 }
 
 void Decode(const std::uint8_t* data, std::size_t size) {
-  monitor::IppBlock ipp{};
-  monitor::PortEntry port{};
+  core::IppBlock ipp{};
+  core::PortEntry port{};
   port.block = &ipp;
   // Exactly the size the monitor allocates, so ASan sees a write past it.
   auto model = std::make_unique<char[]>(ipp::kMakeAndModelSize);
@@ -39,8 +39,8 @@ void Build(const std::uint8_t* data, std::size_t size) {
     name[i] = data[i] != 0 ? static_cast<char>(data[i]) : 'z';
   name[length] = '\0';
 
-  monitor::IppBlock ipp{};
-  monitor::PortEntry port{};
+  core::IppBlock ipp{};
+  core::PortEntry port{};
   port.block = &ipp;
   for (std::size_t i = 0; i + 1 < sizeof(ipp.URL); ++i) ipp.URL[i] = 'u';
   ipp.JobSheets = size & 1;

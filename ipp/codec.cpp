@@ -1,12 +1,13 @@
 #include "ipp/codec.h"
 
-#include "monitor/text.h"
+#include "core/outcome.h"
+#include "core/text.h"
 
 namespace ipp {
 namespace {
 
-using monitor::IppBlock;
-using monitor::PortEntry;
+using core::IppBlock;
+using core::PortEntry;
 
 enum Tag : std::uint8_t {
   kOperationGroup = 0x01,
@@ -26,11 +27,6 @@ enum Tag : std::uint8_t {
   kMimeMediaType = 0x49,
   kExtension = 0x7F,
 };
-
-// Send error codes of the exchange.
-constexpr std::uint32_t kErrorExchange = 102;        // short, truncated, malformed
-constexpr std::uint32_t kErrorPrinterBusy = 103;     // printer-state processing
-constexpr std::uint32_t kErrorPrinterStopped = 104;  // printer-state stopped
 
 enum Charset { kAscii = 0, kIso2022Jp = 1, kShiftJis = 2, kEucJp = 3, kUcs2 = 4, kUtf8 = 5 };
 
@@ -78,7 +74,7 @@ std::size_t NameToUtf8(const char* text, const Codepage* cp, std::uint8_t out[kM
   // UTF-8 byte, so more input than this could never be sent. The conversion
   // is given no more: it would rather fail than convert part of a text.
   char cut[kMaxNameOctets + 1];
-  monitor::CopyText(cut, sizeof(cut), text);
+  core::CopyText(cut, sizeof(cut), text);
   std::uint16_t units[kMaxNameOctets + 1];
   int count = ToUtf16(cp, cut, units, static_cast<int>(kMaxNameOctets + 1));
 
@@ -212,8 +208,8 @@ constexpr CharsetName kCharsets[] = {
 };
 
 bool SameNoCase(const std::uint8_t* bytes, std::uint32_t length, const char* text) {
-  if (length != monitor::TextLength(text)) return false;
-  return monitor::EqualNoCaseN(reinterpret_cast<const char*>(bytes), text, length);
+  if (length != core::TextLength(text)) return false;
+  return core::EqualNoCaseN(reinterpret_cast<const char*>(bytes), text, length);
 }
 
 // Unknown charsets are passed through as they are: no guess is better.
@@ -226,20 +222,20 @@ int CharsetCode(const std::uint8_t* name, std::uint32_t length) {
 // ---------------------------------------------------------------------------
 // Requests
 
-struct Writer : monitor::ByteWriter {
+struct Writer : core::ByteWriter {
   // One attribute after its value tag: name (or an additional value when
   // null) and value.
   void Attribute(std::uint8_t tag, const char* name, const std::uint8_t* value,
                  std::size_t length) {
     Byte(tag);
-    std::size_t name_length = name != nullptr ? monitor::TextLength(name) : 0;
+    std::size_t name_length = name != nullptr ? core::TextLength(name) : 0;
     U16(static_cast<std::uint32_t>(name_length));
     for (std::size_t i = 0; i < name_length; ++i) Byte(static_cast<std::uint8_t>(name[i]));
     U16(static_cast<std::uint32_t>(length));
     for (std::size_t i = 0; i < length; ++i) Byte(value[i]);
   }
   void Attribute(std::uint8_t tag, const char* name, const char* value) {
-    Attribute(tag, name, reinterpret_cast<const std::uint8_t*>(value), monitor::TextLength(value));
+    Attribute(tag, name, reinterpret_cast<const std::uint8_t*>(value), core::TextLength(value));
   }
   // A text field of the block, never read past the field.
   template <std::size_t N>
@@ -282,7 +278,7 @@ std::size_t BuildGetPrinterAttributes(PortEntry* port, int mode, std::uint8_t* o
                                       std::size_t out_size, const Codepage* codepage) {
   if (mode < 0 || mode > 2) return 0;
   Writer w{{out, out_size}};
-  WriteRequestStart(&w, monitor::Ipp(port), 0x000B);
+  WriteRequestStart(&w, core::Ipp(port), 0x000B);
   if (HasText(port->user_name)) w.NameAttribute("requesting-user-name", port->user_name, codepage);
   if (mode == 0) {
     w.Attribute(kKeyword, "requested-attributes", "printer-make-and-model");
@@ -298,7 +294,7 @@ std::size_t BuildGetPrinterAttributes(PortEntry* port, int mode, std::uint8_t* o
 std::size_t BuildPrintJob(PortEntry* port, std::uint8_t* out, std::size_t out_size,
                           const Codepage* codepage) {
   Writer w{{out, out_size}};
-  IppBlock* ipp = monitor::Ipp(port);
+  IppBlock* ipp = core::Ipp(port);
   WriteRequestStart(&w, ipp, 0x0002);
   if (HasText(port->user_name)) w.NameAttribute("requesting-user-name", port->user_name, codepage);
   if (HasText(port->document_name)) {
@@ -407,7 +403,7 @@ void TextOf(const Value& v, const std::uint8_t** text, std::uint32_t* length, bo
 
 class Decoder {
  public:
-  Decoder(PortEntry* port, const Codepage* cp) : port_(port), ipp_(monitor::Ipp(port)), cp_(cp) {}
+  Decoder(PortEntry* port, const Codepage* cp) : port_(port), ipp_(core::Ipp(port)), cp_(cp) {}
 
   void Apply(const std::uint8_t* name, std::uint32_t name_length, const Value& v) {
     if (SameNoCase(name, name_length, "attributes-charset")) {
@@ -424,10 +420,10 @@ class Decoder {
           port_->send_error = 0;
           break;
         case 4:
-          port_->send_error = kErrorPrinterBusy;
+          port_->send_error = core::kIppPrinterProcessing;
           break;
         case 5:
-          port_->send_error = kErrorPrinterStopped;
+          port_->send_error = core::kIppPrinterStopped;
           break;
         default:
           break;
@@ -479,22 +475,22 @@ class Decoder {
 
 namespace {
 
-void Cut(PortEntry* port) { port->send_error = kErrorExchange; }
+void Cut(PortEntry* port) { port->send_error = core::kIppExchangeFailed; }
 
 }  // namespace
 
 void DecodeIppResponse(PortEntry* port, const std::uint8_t* body, std::uint32_t length,
                        const Codepage* codepage) {
   if (body == nullptr || length < 8) {
-    port->send_error = kErrorExchange;
+    port->send_error = core::kIppExchangeFailed;
     return;
   }
   std::uint32_t status = BigEndian(body + 2, 2);
-  if (status >= 3) {
+  if (status > core::kIppLastSuccessStatus) {
     port->send_error = status;
     return;
   }
-  IppBlock* ipp = monitor::Ipp(port);
+  IppBlock* ipp = core::Ipp(port);
   ipp->severity = 0;
   port->printer_status = 0;
 
@@ -541,25 +537,25 @@ void DecodeIppResponse(PortEntry* port, const std::uint8_t* body, std::uint32_t 
 
 std::uint32_t MapStateReason(const char* keyword, std::uint16_t* severity) {
   *severity = 0;
-  if (monitor::EqualNoCase(keyword, "none")) {
-    *severity = kSeverityBitNone;
+  if (core::EqualNoCase(keyword, "none")) {
+    *severity = core::kSeverityBitNone;
     return 0;
   }
-  std::size_t length = monitor::TextLength(keyword);
+  std::size_t length = core::TextLength(keyword);
   std::size_t dash = length;
   for (std::size_t i = 0; i < length; ++i)
     if (keyword[i] == '-') dash = i;
   if (dash == length) return 0;
   const char* suffix = keyword + dash + 1;
   if (Same(suffix, "report")) {
-    *severity = kSeverityBitReport;
+    *severity = core::kSeverityBitReport;
   } else if (Same(suffix, "warning")) {
-    *severity = kSeverityBitWarning;
+    *severity = core::kSeverityBitWarning;
   } else if (Same(suffix, "error")) {
-    *severity = kSeverityBitError;
+    *severity = core::kSeverityBitError;
   }
   for (const ReasonRow& r : kReasons) {
-    if (monitor::TextLength(r.name) == dash && monitor::EqualNoCaseN(keyword, r.name, dash))
+    if (core::TextLength(r.name) == dash && core::EqualNoCaseN(keyword, r.name, dash))
       return r.status;
   }
   return 0;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "monitor/port_entry.h"
+#include "core/port_entry.h"
 
 namespace ipp {
 
@@ -33,11 +33,6 @@ static_assert(kPrinterStatusError == PRINTER_STATUS_ERROR &&
               kPrinterStatusDoorOpen == PRINTER_STATUS_DOOR_OPEN);
 #endif
 
-// Severity bits of printer-state-reasons, kept in IppBlock::severity.
-inline constexpr std::uint16_t kSeverityBitNone = 1;
-inline constexpr std::uint16_t kSeverityBitReport = 2;
-inline constexpr std::uint16_t kSeverityBitWarning = 4;
-inline constexpr std::uint16_t kSeverityBitError = 8;
 
 // Conversions between the OEM code page and UTF-16, injected so that this
 // code stays free of Windows calls. Each returns the number of units or
@@ -63,27 +58,28 @@ inline constexpr std::size_t kPrintJobMax = 1203;
 // printer-state-reasons) for Ipp(port)->URL, with the port's user name if
 // it has one. Uses and advances the port's request id. Returns the length,
 // or 0 if the request does not fit out_size or the mode is unknown.
-std::size_t BuildGetPrinterAttributes(monitor::PortEntry* port, int mode, std::uint8_t* out,
+std::size_t BuildGetPrinterAttributes(core::PortEntry* port, int mode, std::uint8_t* out,
                                       std::size_t out_size, const Codepage* codepage);
 
 // Print-Job with the user and document names the port has, and job-sheets
 // "standard" when JobSheets is set; the document data follows it. Uses and
 // advances the port's request id. Returns the length, or 0 if it does not fit.
-std::size_t BuildPrintJob(monitor::PortEntry* port, std::uint8_t* out, std::size_t out_size,
+std::size_t BuildPrintJob(core::PortEntry* port, std::uint8_t* out, std::size_t out_size,
                           const Codepage* codepage);
 
-// Reads a response body: sets port->send_error to 102 when it is short or
-// an element runs past its end, to the IPP status code when that is 3 or
-// more (nothing else is read then), and from printer-state (3 idle: 0,
-// 4 processing: 103, 5 stopped: 104); otherwise leaves it.
+// Reads a response body: sets port->send_error to kIppExchangeFailed when it
+// is short or an element runs past its end, to the IPP status code when that
+// is not a success (nothing else is read then), and from printer-state
+// (3 idle: 0, 4 processing: kIppPrinterProcessing, 5 stopped:
+// kIppPrinterStopped); otherwise leaves it.
 // Rebuilds port->printer_status and the severity bits from
 // printer-state-reasons, and sets the accepting flag, the IPP job id and the
 // make-and-model text (when the port has that buffer) from the answer.
-void DecodeIppResponse(monitor::PortEntry* port, const std::uint8_t* body, std::uint32_t length,
+void DecodeIppResponse(core::PortEntry* port, const std::uint8_t* body, std::uint32_t length,
                        const Codepage* codepage);
 
 // PRINTER_STATUS_* bits of one printer-state-reasons keyword; *severity gets
-// its severity bit ("none": kSeverityBitNone; a "-report", "-warning" or
+// its severity bit ("none": core::kSeverityBitNone; a "-report", "-warning" or
 // "-error" suffix), or 0.
 std::uint32_t MapStateReason(const char* keyword, std::uint16_t* severity);
 

@@ -1,11 +1,12 @@
 #include "ipp/http.h"
 
-#include "monitor/text.h"
+#include "core/outcome.h"
+#include "core/text.h"
 
 namespace ipp {
 namespace {
 
-using Writer = monitor::TextWriter;
+using Writer = core::TextWriter;
 
 template <std::size_t N>
 std::size_t AppendField(std::uint8_t* out, std::size_t at, const char (&field)[N]) {
@@ -14,7 +15,7 @@ std::size_t AppendField(std::uint8_t* out, std::size_t at, const char (&field)[N
   return at;
 }
 
-void WriteCredentials(Writer* w, const monitor::IppBlock* b) {
+void WriteCredentials(Writer* w, const core::IppBlock* b) {
   // "UserName:PassWord"; both fields hold at most 64 characters.
   std::uint8_t credentials[sizeof(b->UserName) + sizeof(b->PassWord)];
   std::size_t n = AppendField(credentials, 0, b->UserName);
@@ -32,7 +33,7 @@ void WriteCredentials(Writer* w, const monitor::IppBlock* b) {
 
 }  // namespace
 
-std::size_t BuildRequestHeader(const monitor::IppBlock* b, char* out, std::size_t out_size,
+std::size_t BuildRequestHeader(const core::IppBlock* b, char* out, std::size_t out_size,
                                std::uint32_t body_length, bool chunking_allowed) {
   if (out_size == 0) return 0;
   Writer w{out, out_size - 1};
@@ -142,7 +143,7 @@ class Parser {
         // A final answer other than 2xx is known without its body, which
         // may well be larger than the buffers (an HTML error page).
         if (r_->status < 200 || r_->status > 299) {
-          return Decide(HttpStep::kFailure, r_->status == 401 ? 1026u : 0u);
+          return Decide(HttpStep::kFailure, r_->status == 401 ? core::kIppNotAuthenticated : core::kSendOk);
         }
         if (!r_->chunked && r_->content_length > kSize) return Decide(HttpStep::kFailure, 0);
       }
@@ -257,7 +258,7 @@ class Parser {
   static bool IsSpace(std::uint8_t c) { return c == ' ' || c == '\t'; }
 
   static bool NameIs(const std::uint8_t* name, std::uint32_t length, const char* expected) {
-    if (length != monitor::TextLength(expected)) return false;
+    if (length != core::TextLength(expected)) return false;
     for (std::uint32_t i = 0; i < length; ++i) {
       char c = static_cast<char>(name[i]);
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

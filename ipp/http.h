@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "monitor/port_entry.h"
+#include "core/port_entry.h"
 
 namespace ipp {
 
@@ -16,7 +16,7 @@ inline constexpr std::size_t kRequestHeaderSize = 1536;
 // form is only used when the port has Chunked set and the caller allows it.
 // Returns 0 if the header does not fit out_size (it always fits 1536 bytes
 // for fields that hold terminated texts).
-std::size_t BuildRequestHeader(const monitor::IppBlock* b, char* out, std::size_t out_size,
+std::size_t BuildRequestHeader(const core::IppBlock* b, char* out, std::size_t out_size,
                                std::uint32_t body_length, bool chunking_allowed);
 
 // RFC 2045 alphabet with "=" padding, no line breaks, no terminator. Stops
@@ -67,7 +67,7 @@ std::uint8_t* HttpReaderSpace(HttpReader* r, std::uint32_t* room);
 // is taken as the room). Parses as far as the bytes allow:
 //  - kNeedMore: receive more and call again;
 //  - kSuccess: a 2xx response with its whole body (see HttpReaderBody);
-//  - kFailure: *code 1026 for 401 Unauthorized, otherwise 0 (any other final
+//  - kFailure: *code kIppNotAuthenticated for 401 Unauthorized, otherwise 0 (any other final
 //    status, malformed framing, or a response larger than the buffers).
 // Interim 1xx responses (other than 101) are skipped. Once decided, the same
 // result and code are returned again.

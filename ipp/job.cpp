@@ -5,28 +5,29 @@
 
 #include "ipp/codec.h"
 #include "ipp/http.h"
-#include "monitor/ini.h"
-#include "monitor/job.h"
-#include "monitor/prompts.h"
-#include "monitor/state.h"
-#include "monitor/text.h"
+#include "core/ini.h"
+#include "core/job_status.h"
+#include "core/outcome.h"
+#include "core/port_values.h"
+#include "core/retry.h"
+#include "core/state.h"
+#include "core/text.h"
 #include "transport/socket.h"
 
 namespace ipp {
 namespace {
 
-using monitor::PortEntry;
+using core::PortEntry;
 
 constexpr int kConnectTries = 10;
 constexpr DWORD kBusyPortPause = 1000;
 constexpr DWORD kSettle = 50;
 constexpr DWORD kNotAcceptingWait = 15000;
 constexpr DWORD kPollInterval = 30000;
-constexpr std::uint32_t kIppTimeout = 180000;
 constexpr std::uint32_t kPlainPiece = 16384;
 constexpr std::uint32_t kChunkFraming = 32;
 
-monitor::IppBlock* Block(PortEntry* port) { return monitor::Ipp(port); }
+core::IppBlock* Block(PortEntry* port) { return core::Ipp(port); }
 SOCKET Data(PortEntry* port) { return static_cast<SOCKET>(Block(port)->data_socket); }
 const transport::TransportRow& Transport(PortEntry* port) {
   return transport::TransportTable[Block(port)->transport_index];
@@ -41,51 +42,25 @@ int Utf16ToOem(const std::uint16_t* text, int count, char* out, int capacity) {
 }
 constexpr Codepage kOemCodepage{OemToUtf16, Utf16ToOem};
 
-bool PollRequested(PortEntry* port) { return (port->flags & monitor::kPollRequested) != 0; }
+bool PollRequested(PortEntry* port) { return (port->flags & core::kPollRequested) != 0; }
 
-void MarkInError(PortEntry* port) {
-  DWORD status;
-  monitor::SetJobStatusBits(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, &status);
-  monitor::SetFlags(port, monitor::kErrorState);
-}
-
-bool Connect(PortEntry* port, monitor::Socket* slot, std::uint32_t close_flags) {
-  monitor::IppBlock* b = Block(port);
-  const char* host = b->UseProxy ? b->ProxyName : b->host;
-  std::uint32_t number = b->UseProxy ? b->ProxyNum : b->port;
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  sockaddr_in remote{};
-  remote.sin_family = AF_INET;
-  remote.sin_port = htons(static_cast<u_short>(number));
-  int error = 0;
-  for (int attempt = 0; attempt < kConnectTries; ++attempt) {
-    SOCKET s = transport::CreateSocket();
-    if (s == INVALID_SOCKET) return false;
-    *slot = s;
-    if (attempt == 0 && !transport::ResolveHost(host, &remote.sin_addr)) {
-      transport::CloseConnection(port, slot, close_flags);
-      return false;
-    }
-    if (transport::ConnectSocket(s, &local, &remote)) return true;
-    error = WSAGetLastError();
-    if (!transport::CloseConnection(port, slot, close_flags)) break;
-    if (error != WSAEADDRINUSE) {
-      port->send_error = kConnectFailed;
-      return false;
-    }
-    Sleep(kBusyPortPause);
-  }
-  if (error != WSAEADDRINUSE) port->send_error = kConnectFailed;
-  return false;
+bool Connect(PortEntry* port, core::Socket* slot, std::uint32_t close_flags) {
+  core::IppBlock* b = Block(port);
+  transport::ConnectPlan plan{};
+  plan.host = b->UseProxy ? b->ProxyName : b->host;
+  plan.port = static_cast<u_short>(b->UseProxy ? b->ProxyNum : b->port);
+  plan.tries = kConnectTries;
+  plan.busy_pause = kBusyPortPause;
+  plan.close_flags = close_flags;
+  plan.failed_outcome = core::kIppConnectFailed;
+  return transport::ConnectWithRetry(port, slot, plan);
 }
 
 // Reads one HTTP response and decodes its IPP body into the port.
 bool ReadResponse(PortEntry* port, SOCKET s, bool check_deletion) {
   port->send_error = 0;
-  auto* receive = static_cast<std::uint8_t*>(monitor::Alloc(kHttpBufferSize));
-  auto* body = static_cast<std::uint8_t*>(monitor::Alloc(kHttpBufferSize));
+  auto* receive = static_cast<std::uint8_t*>(core::Alloc(kHttpBufferSize));
+  auto* body = static_cast<std::uint8_t*>(core::Alloc(kHttpBufferSize));
   bool ok = false;
   if (receive != nullptr && body != nullptr) {
     HttpReader reader;
@@ -110,11 +85,11 @@ bool ReadResponse(PortEntry* port, SOCKET s, bool check_deletion) {
       break;
     }
   }
-  monitor::Free(receive);
-  monitor::Free(body);
+  core::Free(receive);
+  core::Free(body);
   if (!ok) {
-    if (port->send_error == 0) port->send_error = kExchangeFailed;
-    if (port->send_error == transport::kTimedOut) port->send_error = kExchangeTimedOut;
+    if (port->send_error == 0) port->send_error = core::kIppExchangeFailed;
+    if (port->send_error == core::kTimedOut) port->send_error = core::kIppExchangeTimedOut;
   }
   return ok;
 }
@@ -128,11 +103,11 @@ bool SendWithRetry(PortEntry* port, const std::uint8_t* unit, std::uint32_t size
     bool ok = Transport(port).send(port, Data(port), unit, size, &sent, true);
     *counter += sent;
     if (ok) return true;
-    if (monitor::JobBeingDeleted(port)) return false;
-    MarkInError(port);
-    if (port->send_error == transport::kTimedOut) CheckPrinter(port, kAskState);
-    if (monitor::RetryPrompt(port) == 0) {
-      monitor::CancelJob(port);
+    if (core::JobBeingDeleted(port)) return false;
+    core::MarkInError(port);
+    if (port->send_error == core::kTimedOut) CheckPrinter(port, kAskState);
+    if (core::RetryPrompt(port) == 0) {
+      core::CancelJob(port);
       return false;
     }
     unit += sent;
@@ -143,7 +118,7 @@ bool SendWithRetry(PortEntry* port, const std::uint8_t* unit, std::uint32_t size
 // Job bytes, chunked or plain; `job_bytes` counts the job's bytes only.
 bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
               std::uint32_t* job_bytes) {
-  monitor::IppBlock* b = Block(port);
+  core::IppBlock* b = Block(port);
   if (!b->Chunked) {
     while (size > 0) {
       std::uint32_t piece = size < kPlainPiece ? size : kPlainPiece;
@@ -157,11 +132,11 @@ bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
     return true;
   }
   // A chunk size of 0 would never move; the set-up dialogs never store it.
-  std::uint32_t chunk = b->MaxChunk != 0 ? b->MaxChunk : 4096;
+  std::uint32_t chunk = b->MaxChunk != 0 ? b->MaxChunk : core::kDefaultMaxChunk;
   std::uint32_t largest = size < chunk ? size : chunk;
-  auto* work = static_cast<std::uint8_t*>(monitor::Alloc(largest + kChunkFraming));
+  auto* work = static_cast<std::uint8_t*>(core::Alloc(largest + kChunkFraming));
   if (work == nullptr) {
-    port->send_error = kExchangeFailed;
+    port->send_error = core::kIppExchangeFailed;
     return false;
   }
   bool ok = true;
@@ -178,21 +153,21 @@ bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
     data += n;
     size -= n;
   }
-  monitor::Free(work);
+  core::Free(work);
   return ok;
 }
 
 bool Start(PortEntry* port) {
-  monitor::IppBlock* b = Block(port);
+  core::IppBlock* b = Block(port);
   if (!CheckPrinter(port, kAskStateAndAccepting)) return false;
   if (port->printer_status != 0) {
-    if (!PollRequested(port) && (b->severity & kSeverityBitError)) StartPolling(port);
-    monitor::ReportPrinterStatus(port);
+    if (!PollRequested(port) && (b->severity & core::kSeverityBitError)) StartPolling(port);
+    core::ReportPrinterStatus(port);
   }
-  if (port->flags & monitor::kConnected) return true;
+  if (port->flags & core::kConnected) return true;
   if (!Connect(port, &b->data_socket, 0)) {
     transport::CloseConnection(port, &b->data_socket, 0);
-    if (port->send_error == 0) port->send_error = kNoAnswer;
+    if (port->send_error == 0) port->send_error = core::kIppNoAnswer;
     return false;
   }
 
@@ -221,10 +196,10 @@ bool Start(PortEntry* port) {
   Sleep(kSettle);
   if (!ok) {
     transport::CloseConnection(port, &b->data_socket, 0);
-    if (port->send_error == transport::kTimedOut) port->send_error = kExchangeTimedOut;
+    if (port->send_error == core::kTimedOut) port->send_error = core::kIppExchangeTimedOut;
     return false;
   }
-  monitor::SetFlags(port, monitor::kConnected);
+  core::SetFlags(port, core::kConnected);
   return true;
 }
 
@@ -238,72 +213,57 @@ bool SendJobData(PortEntry* port, const std::uint8_t* data, std::uint32_t size) 
 }
 
 void AfterSend(PortEntry* port) {
-  if ((port->flags & monitor::kErrorState) || PollRequested(port)) {
+  if ((port->flags & core::kErrorState) || PollRequested(port)) {
     CheckPrinter(port, kAskState);
     port->printer_status &= ~PRINTER_STATUS_PROCESSING;
-    monitor::ReportPrinterStatus(port);
-    DWORD status;
-    monitor::SetJobStatusBits(port, JOB_STATUS_PRINTING, JOB_STATUS_ERROR, &status);
-    monitor::ClearFlags(port, monitor::kErrorState);
+    core::ReportPrinterStatus(port);
+    core::MarkPrinting(port);
   }
-  monitor::ClosePrompt(port);
+  core::ClosePrompt(port);
 }
 
 bool SendLastChunk(PortEntry* port) {
   for (;;) {
-    DWORD status;
-    monitor::SetJobStatusBits(port, 0, 0, &status);
-    if (!monitor::WaitWhileJobPaused(port, status)) return false;
-    if (port->flags & monitor::kErrorState) {
-      if (port->send_error != transport::kTimedOut) port->send_error = transport::kSocketError;
-      if (monitor::RetryPrompt(port) == 0) return false;
+    if (!core::WaitWhileJobPaused(port, core::ReadJobStatus(port))) return false;
+    if (core::HasFlags(port, core::kErrorState)) {
+      if (port->send_error != core::kTimedOut) port->send_error = core::kSocketError;
+      if (core::RetryPrompt(port) == 0) return false;
     }
     if (Transport(port).send(port, Data(port), reinterpret_cast<const std::uint8_t*>(kLastChunk),
                              sizeof(kLastChunk) - 1, nullptr, true))
       return true;
-    MarkInError(port);
+    core::MarkInError(port);
   }
+}
+
+core::PortWorker Poller(PortEntry* port) {
+  return {&Block(port)->poll_event, core::kPollRequested, core::kPollRunning};
 }
 
 DWORD WINAPI PollThread(LPVOID parameter) {
   auto* port = static_cast<PortEntry*>(parameter);
-  monitor::IppBlock* b = Block(port);
-  monitor::EnterLock();
-  bool run = PollRequested(port);
-  // A status query of the job's own is under way: it reports for itself.
-  if (run && b->status_socket != monitor::kNoSocket) {
-    port->flags &= ~monitor::kPollRequested;
-    run = false;
+  core::IppBlock* b = Block(port);
+  {
+    // A status query of the job's own is under way: it reports for itself.
+    core::Locked lock;
+    if (b->status_socket != core::kNoSocket) port->flags &= ~core::kPollRequested;
   }
-  if (run) port->flags |= monitor::kPollRunning;
-  HANDLE event = b->poll_event;
-  monitor::LeaveLock();
+  bool run = core::PortWorkerBegins(port, Poller(port));
   while (run) {
-    WaitForSingleObject(event, kPollInterval);
-    if (!PollRequested(port) || (port->flags & monitor::kJobActive) == 0) break;
+    WaitForSingleObject(b->poll_event, kPollInterval);
+    if (!PollRequested(port) || !core::HasFlags(port, core::kJobActive)) break;
     bool idle = StatusQuery(port, kAskState);
-    monitor::ReportPrinterStatus(port);
-    if (idle || (b->severity & kSeverityBitError) == 0) break;
+    core::ReportPrinterStatus(port);
+    if (idle || (b->severity & core::kSeverityBitError) == 0) break;
   }
-  monitor::EnterLock();
-  if (b->poll_event != nullptr) CloseHandle(b->poll_event);
-  b->poll_event = nullptr;
-  port->flags &= ~(monitor::kPollRequested | monitor::kPollRunning);
-  monitor::LeaveLock();
+  core::PortWorkerEnds(port, Poller(port));
   return 0;
-}
-
-bool PollerGone(PortEntry* port) {
-  monitor::EnterLock();
-  bool gone = Block(port)->poll_event == nullptr;
-  monitor::LeaveLock();
-  return gone;
 }
 
 }  // namespace
 
 bool StatusQuery(PortEntry* port, int mode) {
-  monitor::IppBlock* b = Block(port);
+  core::IppBlock* b = Block(port);
   port->send_error = 0;
   constexpr std::uint32_t kKeep = transport::kKeepConnected;
   if (!Connect(port, &b->status_socket, kKeep)) {
@@ -324,9 +284,9 @@ bool StatusQuery(PortEntry* port, int mode) {
   if (ok) ok = ReadResponse(port, static_cast<SOCKET>(b->status_socket), true);
   if (ok && mode == kAskStateAndAccepting && b->accepting == 0) {
     ok = false;
-    port->send_error = kNotAccepting;
+    port->send_error = core::kIppNotAccepting;
   }
-  if (port->send_error == transport::kSocketError) port->send_error = kNoAnswer;
+  if (port->send_error == core::kSocketError) port->send_error = core::kIppNoAnswer;
   transport::CloseConnection(port, &b->status_socket, kKeep);
   Sleep(kSettle);
   return ok;
@@ -335,24 +295,24 @@ bool StatusQuery(PortEntry* port, int mode) {
 bool CheckPrinter(PortEntry* port, int mode) {
   if (PollRequested(port)) StopPolling(port);
   if (StatusQuery(port, mode)) return true;
-  monitor::IppBlock* b = Block(port);
+  core::IppBlock* b = Block(port);
   switch (port->send_error) {
     case 0:
-      port->send_error = kNoAnswer;
+      port->send_error = core::kIppNoAnswer;
       return false;
-    case transport::kTimedOut:
-      port->send_error = kExchangeTimedOut;
+    case core::kTimedOut:
+      port->send_error = core::kIppExchangeTimedOut;
       return false;
-    case kPrinterProcessing:
+    case core::kIppPrinterProcessing:
       // Busy with other work: the job is handed over and waits there.
-      if ((b->severity & kSeverityBitError) == 0 && (port->printer_status & PRINTER_STATUS_OFFLINE) == 0)
+      if ((b->severity & core::kSeverityBitError) == 0 && (port->printer_status & PRINTER_STATUS_OFFLINE) == 0)
         port->printer_status |= PRINTER_STATUS_PROCESSING;
       return true;
-    case kPrinterStopped:
-      if (b->severity & kSeverityBitError) StartPolling(port);
+    case core::kIppPrinterStopped:
+      if (b->severity & core::kSeverityBitError) StartPolling(port);
       return true;
-    case kNotAccepting:
-      monitor::Pause(kNotAcceptingWait);
+    case core::kIppNotAccepting:
+      core::Pause(kNotAcceptingWait);
       return false;
     default:
       return false;
@@ -360,27 +320,11 @@ bool CheckPrinter(PortEntry* port, int mode) {
 }
 
 void StartPolling(PortEntry* port) {
-  monitor::EnterLock();
-  if (!PollRequested(port)) {
-    monitor::IppBlock* b = Block(port);
-    b->poll_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (b->poll_event != nullptr) port->flags |= monitor::kPollRequested;
-    if (b->poll_event == nullptr || !monitor::StartWorker(PollThread, port)) {
-      port->flags &= ~monitor::kPollRequested;
-      if (b->poll_event != nullptr) CloseHandle(b->poll_event);
-      b->poll_event = nullptr;
-    }
-  }
-  monitor::LeaveLock();
+  core::Locked lock;
+  if (!PollRequested(port)) core::StartPortWorker(port, Poller(port), PollThread);
 }
 
-bool StopPolling(PortEntry* port) {
-  monitor::EnterLock();
-  port->flags &= ~monitor::kPollRequested;
-  if (Block(port)->poll_event != nullptr) SetEvent(Block(port)->poll_event);
-  monitor::LeaveLock();
-  return monitor::WaitUntil(PollerGone, port);
-}
+bool StopPolling(PortEntry* port) { return core::StopPortWorker(port, Poller(port)); }
 
 bool IppWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
               std::uint32_t* written) {
@@ -391,65 +335,67 @@ bool IppWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
       *written = size;
       return true;
     }
-    if (monitor::JobBeingDeleted(port)) {
+    if (core::JobBeingDeleted(port)) {
       transport::CloseConnection(port, &Block(port)->data_socket, transport::kAbortive);
       return false;
     }
     std::uint32_t code = port->send_error;
-    if (code != transport::kTimedOut && (code < kPrinterProcessing || code > kNotAccepting))
+    if (code != core::kTimedOut && (code < core::kIppPrinterProcessing || code > core::kIppNotAccepting))
       transport::CloseConnection(port, &Block(port)->data_socket, transport::kAbortive);
-    MarkInError(port);
-    if (monitor::RetryPrompt(port) == 0) {
-      monitor::CancelJob(port);
+    core::MarkInError(port);
+    if (core::RetryPrompt(port) == 0) {
+      core::CancelJob(port);
       return false;
     }
   }
 }
 
 bool IppEnd(PortEntry* port) {
-  monitor::IppBlock* b = Block(port);
+  core::IppBlock* b = Block(port);
   if (PollRequested(port)) StopPolling(port);
-  if (b->data_socket == monitor::kNoSocket) return true;
+  if (b->data_socket == core::kNoSocket) return true;
   if (b->Chunked && !SendLastChunk(port)) {
     transport::CloseConnection(port, &b->data_socket, transport::kAbortive);
     return false;
   }
   bool ok = ReadResponse(port, Data(port), false);
   transport::CloseConnection(port, &b->data_socket,
-                             monitor::JobBeingDeleted(port) ? transport::kAbortive : 0);
+                             core::JobBeingDeleted(port) ? transport::kAbortive : 0);
   std::uint32_t code = port->send_error;
-  if (!ok && code >= 0x0400 && code <= 0x0508)
-    monitor::MessageFromIni(nullptr, "IDS_IPP_SEND_ERR_CODE", MB_ICONHAND, code);
+  if (!ok && core::IsIppErrorStatus(code))
+    core::MessageFromIni(nullptr, "IDS_IPP_SEND_ERR_CODE", MB_ICONHAND, code);
   return ok;
 }
 
-bool IdentifyPrinter(PortEntry* port, const monitor::IppBlock* settings) {
-  monitor::IppBlock* b = Block(port);
+bool IdentifyPrinter(PortEntry* port, const core::IppBlock* settings) {
+  core::IppBlock* b = Block(port);
   char user[260];
   DWORD user_size = sizeof(user);
   if (!GetUserNameA(user, &user_size)) user[0] = '\0';
-  monitor::EnterLock();
-  if (settings->UseProxy) {
-    monitor::CopyText(b->ProxyName, sizeof(b->ProxyName), settings->ProxyName);
-    b->ProxyNum = settings->ProxyNum;
+  char* previous_user;
+  {
+    core::Locked lock;
+    if (settings->UseProxy) {
+      core::CopyText(b->ProxyName, sizeof(b->ProxyName), settings->ProxyName);
+      b->ProxyNum = settings->ProxyNum;
+    }
+    core::CopyText(b->Language, sizeof(b->Language), settings->Language);
+    b->UseProxy = settings->UseProxy;
+    b->request_id = 1;
+    b->data_socket = b->status_socket = core::kNoSocket;
+    port->cmd_timeout = port->data_timeout = core::kIppTimeout;
+    port->cached_job_status = 0;
+    port->send_error = 0;
+    if (b->make_and_model == nullptr) b->make_and_model = static_cast<char*>(core::Alloc(1024));
+    previous_user = port->user_name;
+    port->user_name = user[0] != '\0' ? user : nullptr;
   }
-  monitor::CopyText(b->Language, sizeof(b->Language), settings->Language);
-  b->UseProxy = settings->UseProxy;
-  b->request_id = 1;
-  b->data_socket = b->status_socket = monitor::kNoSocket;
-  port->cmd_timeout = port->data_timeout = kIppTimeout;
-  port->cached_job_status = 0;
-  port->send_error = 0;
-  if (b->make_and_model == nullptr) b->make_and_model = static_cast<char*>(monitor::Alloc(1024));
-  char* previous_user = port->user_name;
-  port->user_name = user[0] != '\0' ? user : nullptr;
-  monitor::LeaveLock();
   bool ok = StatusQuery(port, kAskModel);
   // A printer that wants credentials has answered all the same.
-  if (port->send_error == 1026 || port->send_error == 1027) ok = true;
-  monitor::EnterLock();
+  if (port->send_error == core::kIppNotAuthenticated || port->send_error == core::kIppNotAuthorized)
+    ok = true;
+  core::Locked lock;
   port->user_name = previous_user;
-  monitor::LeaveLock();
   return ok;
 }
 

@@ -5,23 +5,22 @@
 
 #include <winspool.h>
 
-#include "ipp/job.h"
-#include "monitor/monitor.h"
-#include "monitor/prompts.h"
-#include "monitor/state.h"
-#include "monitor/store.h"
-#include "monitor/text.h"
-#include "transport/senders.h"
+#include "core/job_status.h"
+#include "core/port_values.h"
+#include "core/retry.h"
+#include "core/state.h"
+#include "core/store.h"
+#include "core/text.h"
 
 namespace monitor {
 namespace {
 
-constexpr DWORD kResendWait = 15000;
+using namespace core;
+
 constexpr DWORD kWatchInterval = 15000;
 constexpr int kOpenPrinterTries = 120;
 constexpr DWORD kOpenPrinterWait = 500;
 constexpr int kGetJobTries = 120;
-constexpr DWORD kDefaultSendBuffer = 16384;
 constexpr DWORD kDiChannel = 1;  // DOC_INFO_2 mode: the job talks to the port itself
 constexpr DWORD kErrorChannelRefused = 1012;
 
@@ -33,25 +32,6 @@ bool PassThroughWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t s
   BOOL ok = WriteFile(port->spool_file, data, size, &count, nullptr);
   *written = count;
   return ok && count == size;
-}
-
-// Fetches the job's JOB_INFO_2 into a new buffer (free with Free), or null.
-JOB_INFO_2A* ReadJob(PortEntry* port, int tries) {
-  DWORD needed = 0;
-  for (int i = 0; i < tries; ++i) {
-    if (GetJobA(port->printer, port->job_id, 2, nullptr, 0, &needed)) break;
-    if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) break;
-  }
-  if (needed == 0) return nullptr;
-  auto* job = static_cast<JOB_INFO_2A*>(Alloc(needed));
-  if (job == nullptr) return nullptr;
-  for (int i = 0; i < tries; ++i) {
-    if (GetJobA(port->printer, port->job_id, 2, reinterpret_cast<LPBYTE>(job), needed, &needed))
-      return job;
-    if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) break;
-  }
-  Free(job);
-  return nullptr;
 }
 
 void GetJobInfo(PortEntry* port) {
@@ -140,17 +120,21 @@ bool StartFailed(PortEntry* port) {
   return false;
 }
 
+constexpr PortWorker kWatcher{nullptr, kWatchRequested, kWatchRunning};
+
+PortWorker Watcher(PortEntry* port) {
+  PortWorker watcher = kWatcher;
+  watcher.event = &port->watch_event;
+  return watcher;
+}
+
 DWORD WINAPI JobWatcher(LPVOID parameter) {
   auto* port = static_cast<PortEntry*>(parameter);
-  EnterLock();
-  bool requested = (port->flags & kWatchRequested) != 0;
-  if (requested) port->flags |= kWatchRunning;
-  HANDLE event = port->watch_event;
-  LeaveLock();
-  while (requested) {
-    WaitForSingleObject(event, kWatchInterval);
-    EnterLock();
-    bool go_on = (port->flags & kWatchRequested) && (port->flags & kJobActive);
+  bool go_on = PortWorkerBegins(port, Watcher(port));
+  while (go_on) {
+    WaitForSingleObject(port->watch_event, kWatchInterval);
+    Locked lock;
+    go_on = (port->flags & kWatchRequested) && (port->flags & kJobActive);
     // Only while a connection is open: a long send must not poll the
     // spooler from inside its socket waits, so it reads this cached copy.
     if (go_on && (port->flags & kConnected)) {
@@ -163,46 +147,10 @@ DWORD WINAPI JobWatcher(LPVOID parameter) {
       }
       port->cached_job_status = status;
     }
-    LeaveLock();
-    if (!go_on) break;
   }
   // Also when the job ended before this thread got to run.
-  EnterLock();
-  CloseHandle(port->watch_event);
-  port->watch_event = nullptr;
-  port->flags &= ~(kWatchRequested | kWatchRunning);
-  LeaveLock();
+  PortWorkerEnds(port, Watcher(port));
   return 0;
-}
-
-void StartJobWatcher(PortEntry* port) {
-  EnterLock();
-  port->watch_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (port->watch_event != nullptr) port->flags |= kWatchRequested;
-  if (port->watch_event == nullptr || !StartWorker(JobWatcher, port)) {
-    // The job prints without a watcher; senders then only see a deletion
-    // through the reads they make themselves.
-    port->flags &= ~kWatchRequested;
-    if (port->watch_event != nullptr) CloseHandle(port->watch_event);
-    port->watch_event = nullptr;
-  }
-  LeaveLock();
-}
-
-// The watcher forgets its event as the last thing it does.
-bool WatcherGone(PortEntry* port) {
-  EnterLock();
-  bool gone = port->watch_event == nullptr;
-  LeaveLock();
-  return gone;
-}
-
-void StopJobWatcher(PortEntry* port) {
-  EnterLock();
-  port->flags &= ~kWatchRequested;
-  if (port->watch_event != nullptr) SetEvent(port->watch_event);
-  LeaveLock();
-  WaitUntil(WatcherGone, port);
 }
 
 bool ReplaySpoolFile(PortEntry* port, std::uint8_t* buffer, DWORD size) {
@@ -226,105 +174,22 @@ bool ReplaySpoolFile(PortEntry* port, std::uint8_t* buffer, DWORD size) {
 
 }  // namespace
 
-void InstallSenders() {
-  g_monitor.senders[kLpr] = {transport::LprWrite, transport::LprEnd};
-  g_monitor.senders[kIpp] = {ipp::IppWrite, ipp::IppEnd};
-  g_monitor.senders[kRaw] = {transport::RawWrite, transport::RawEnd};
-}
-
-void SetFlags(PortEntry* port, std::uint32_t flags) {
-  EnterLock();
-  port->flags |= flags;
-  LeaveLock();
-}
-
-void ClearFlags(PortEntry* port, std::uint32_t flags) {
-  EnterLock();
-  port->flags &= ~flags;
-  LeaveLock();
-}
-
-bool WaitUntil(bool (*done)(PortEntry*), PortEntry* port) {
-  // Looks often rather than once a second: the other thread usually ends at
-  // once, and every job's EndDocPort waits here.
-  constexpr DWORD kStep = 10;
-  for (DWORD waited = 0;; waited += kStep) {
-    if (done(port)) return true;
-    if (waited >= kThreadEndWait) return false;
-    Sleep(kStep);
-  }
-}
-
-bool SetJobStatusBits(PortEntry* port, DWORD set, DWORD clear, DWORD* status) {
-  *status = 0;
-  EnterLock();
-  bool ok = false;
-  if (port->printer != nullptr) {
-    JOB_INFO_2A* job = ReadJob(port, 1);
-    if (job != nullptr) {
-      ok = true;
-      if (set != 0 || clear != 0) {
-        job->Status = (job->Status | set) & ~clear;
-        ok = SetJobA(port->printer, port->job_id, 2, reinterpret_cast<LPBYTE>(job), 0) != FALSE;
-      }
-      *status = job->Status;
-      Free(job);
-    }
-  }
-  LeaveLock();
-  return ok;
-}
-
-bool WaitWhileJobPaused(PortEntry* port, DWORD status) {
-  while ((status & JOB_STATUS_PAUSED) && !(status & JOB_STATUS_DELETING)) {
-    Pause(kResendWait);
-    SetJobStatusBits(port, 0, 0, &status);
-  }
-  return (status & JOB_STATUS_DELETING) == 0;
-}
-
-bool JobBeingDeleted(PortEntry* port) {
-  DWORD status;
-  SetJobStatusBits(port, 0, 0, &status);
-  return (status & JOB_STATUS_DELETING) != 0;
-}
-
-bool JobBeingDeletedCached(const PortEntry* port) {
-  return (port->cached_job_status & JOB_STATUS_DELETING) != 0;
-}
-
-void CancelJob(PortEntry* port) {
-  EnterLock();
-  if (port->printer != nullptr) SetJobA(port->printer, port->job_id, 0, nullptr, JOB_CONTROL_CANCEL);
-  LeaveLock();
-}
-
-void ReportPrinterStatus(PortEntry* port) {
-  EnterLock();
-  if (port->printer != nullptr)
-    SetPrinterA(port->printer, 0, reinterpret_cast<LPBYTE>(static_cast<UINT_PTR>(port->printer_status)),
-                PRINTER_CONTROL_SET_STATUS);
-  LeaveLock();
-}
-
 bool SendFromSpool(PortEntry* port) {
-  DWORD size = port->SendBufSize != 0 ? port->SendBufSize : kDefaultSendBuffer;
+  DWORD size = port->SendBufSize != 0 ? port->SendBufSize : kDefaultSendBufSize;
   auto* buffer = static_cast<std::uint8_t*>(Alloc(size));
   if (buffer == nullptr) return false;
   bool result = false;
   for (;;) {
-    DWORD status;
-    SetJobStatusBits(port, 0, 0, &status);
-    if (!WaitWhileJobPaused(port, status)) break;
-    if ((port->flags & kErrorState) && RetryPrompt(port) == 0) break;
-    SetJobStatusBits(port, JOB_STATUS_PRINTING, JOB_STATUS_ERROR, &status);
+    if (!WaitWhileJobPaused(port, ReadJobStatus(port))) break;
+    if (HasFlags(port, kErrorState) && core::RetryPrompt(port) == 0) break;
+    // The port stays in error until a sender has taken data again: the
+    // senders' recovery (and IPP's printer check) look at that.
+    ChangeJobStatus(port, JOB_STATUS_PRINTING, JOB_STATUS_ERROR);
     if (ReplaySpoolFile(port, buffer, size)) {
       result = true;
       break;
     }
-    SetFlags(port, kErrorState);
-    SetJobStatusBits(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, &status);
-    if (!WaitWhileJobPaused(port, status)) break;
+    if (!WaitWhileJobPaused(port, MarkInError(port))) break;
     Pause(kResendWait);
   }
   Free(buffer);
@@ -398,8 +263,8 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printer_name, DWORD job_id, DWORD 
     port->send = PassThroughWrite;
     port->end_doc = nullptr;
   } else {
-    port->send = g_monitor.senders[port->kind].send;
-    port->end_doc = g_monitor.senders[port->kind].end_doc;
+    port->send = g_monitor.hooks.senders[port->kind].send;
+    port->end_doc = g_monitor.hooks.senders[port->kind].end_doc;
   }
 
   port->spool_file = INVALID_HANDLE_VALUE;
@@ -416,9 +281,8 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printer_name, DWORD job_id, DWORD 
   for (int tries = 0; port->printer == nullptr; ++tries) {
     if (tries == kOpenPrinterTries) return StartFailed(port);
     Pause(kOpenPrinterWait);
-    EnterLock();
+    Locked lock;
     if (OpenPrinterA(printer_name, &printer, nullptr) && printer != nullptr) port->printer = printer;
-    LeaveLock();
   }
 
   GetJobInfo(port);
@@ -434,8 +298,11 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printer_name, DWORD job_id, DWORD 
       !OpenSpoolFile(port))
     return StartFailed(port);
 
-  SetFlags(port, kJobActive);
-  StartJobWatcher(port);
+  Locked lock;
+  port->flags |= kJobActive;
+  // Without a watcher the job still prints; the senders then only see a
+  // deletion through the reads they make themselves.
+  StartPortWorker(port, Watcher(port), JobWatcher);
   return TRUE;
 }
 
@@ -456,10 +323,8 @@ BOOL WINAPI WritePort(HANDLE handle, LPBYTE buffer, DWORD size, LPDWORD written)
     std::uint32_t sent = 0;
     if (port->send == nullptr || !port->send(port, buffer, length, &sent)) {
       if (port->kind == kLpr) {
-        DWORD status;
-        SetJobStatusBits(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, &status);
+        MarkInError(port);
         port->send_at_end = 1;
-        SetFlags(port, kErrorState);
       } else if (port->kind == kPassThrough) {
         SetFlags(port, kWriteFailed);
       }
@@ -484,8 +349,8 @@ BOOL WINAPI EndDocPort(HANDLE handle) {
   bool result = true;
   if (port->send_at_end == 1 && (port->flags & kWriteFailed) == 0) result = SendFromSpool(port);
   if (port->end_doc != nullptr) port->end_doc(port);
-  if (port->prompt_running) ClosePrompt(port);
-  StopJobWatcher(port);
+  ClosePrompt(port);
+  StopPortWorker(port, Watcher(port));
   ReleaseJob(port);
   ClearFlags(port, kJobActive | kWriteFailed | kErrorState);
   // The job was deleted, or a prompt said stop: either way it did not print.

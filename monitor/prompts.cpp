@@ -3,17 +3,20 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "monitor/ini.h"
-#include "monitor/job.h"
-#include "monitor/state.h"
+#include "core/ini.h"
+#include "core/job_status.h"
+#include "core/outcome.h"
+#include "core/retry.h"
+#include "core/state.h"
 
 namespace monitor {
 namespace {
 
+using namespace core;
+
 constexpr DWORD kAnswerPoll = 100;
 constexpr UINT kStop = MB_ICONHAND;
 constexpr UINT kQuestion = MB_RETRYCANCEL | MB_ICONEXCLAMATION;
-constexpr std::uint16_t kSeverityError = 8;
 
 int Box(const char* key, UINT style, UINT_PTR insert = 0) {
   return MessageFromIni(nullptr, key, style, insert);
@@ -24,7 +27,8 @@ int Ask(const char* key) { return Box(key, kQuestion) == IDRETRY ? 1 : 0; }
 DWORD WINAPI PromptThread(LPVOID parameter) {
   auto* port = static_cast<PortEntry*>(parameter);
   port->prompt_state = kPromptStop;
-  INT_PTR result = g_monitor.dialogs.retry_prompt != nullptr ? g_monitor.dialogs.retry_prompt(port) : 0;
+  INT_PTR result =
+      g_monitor.hooks.retry_dialog != nullptr ? g_monitor.hooks.retry_dialog(port) : 0;
   // The result first, then the flag: a waiter that sees the flag clear
   // reads the final answer.
   port->prompt_state = result == 1 ? kPromptGoOn : kPromptStop;
@@ -53,94 +57,71 @@ int ShowRetryDialog(PortEntry* port, std::uint32_t message) {
 // A printer that says it is processing is only worth a prompt when it also
 // reports an error or is offline.
 bool IppPrinterCheck(PortEntry* port) {
-  bool fine = (Ipp(port)->severity & kSeverityError) == 0 &&
+  bool fine = (Ipp(port)->severity & kSeverityBitError) == 0 &&
               (port->printer_status & PRINTER_STATUS_OFFLINE) == 0;
   if (fine) ClosePrompt(port);
   ReportPrinterStatus(port);
   return fine;
 }
 
+// Sending starts again from the job's first byte, if the user agrees.
 int Restart(PortEntry* port) {
   ClosePrompt(port);
   port->bytes_sent = 0;
   std::uint32_t code = port->send_error;
-  if (code >= 0x0400 && code <= 0x0508) {
+  if (IsIppErrorStatus(code)) {
     Box("IDS_IPP_SEND_ERR_CODE", kStop, code);
     return 0;
   }
   return Ask("IDS_LPR_RETRY_TOP");
 }
 
-bool PromptAnswered(PortEntry* port) {
-  return !port->prompt_running || port->prompt_state == kPromptStop;
+int TellAndStop(PortEntry* port, const char* key) {
+  ClosePrompt(port);
+  Box(key, kStop);
+  return 0;
 }
 
 }  // namespace
 
-const char* PromptMessageKey(std::uint32_t id) {
-  switch (id) {
-    case kMessageTimeout: return "IDS_LPR_RETRY";
-    case kMessageQueueRefused: return "IDS_LPR_QUEUE_ERR";
-    case kMessagePrinterBusy: return "IDS_IPP_RETRY";
-    case kMessageNoAnswer:
-    case kMessageIppTimeoutSpare: return "IDS_IPP_TIMEOUT";
-    default: return nullptr;
-  }
-}
-
 int RetryPrompt(PortEntry* port) {
   switch (port->send_error) {
-    case 1:
-    case 102:
-      ClosePrompt(port);
-      Box("IDS_IPP_SEND_ERROR", kStop);
-      return 0;
-    case 2:
+    case kSocketError:
+    case kIppExchangeFailed:
+      return TellAndStop(port, "IDS_IPP_SEND_ERROR");
+    case kTimedOut:
       return ShowRetryDialog(port, kMessageTimeout);
-    case 100:
-    case 106:
-    case 202:
+    case kIppNoAnswer:
+    case kIppNotAccepting:
+    case kLprHeaderFailed:
       return 1;
-    case 101:
+    case kIppConnectFailed:
       return port->Reconnection ? 1 : Ask("IDS_IPP_TIMEOUT");
-    case 103:
+    case kIppPrinterProcessing:
       return IppPrinterCheck(port) ? 1 : ShowRetryDialog(port, kMessagePrinterBusy);
-    case 104:
+    case kIppPrinterStopped:
       ReportPrinterStatus(port);
       return ShowRetryDialog(port, kMessagePrinterBusy);
-    case 105:
+    case kIppExchangeTimedOut:
       return ShowRetryDialog(port, kMessageNoAnswer);
-    case 201:
+    case kLprQueueRefused:
       return ShowRetryDialog(port, kMessageQueueRefused);
-    case 203:
-    case 300:
+    case kLprConnectFailed:
+    case kRawConnectFailed:
       return port->Reconnection ? 1 : Restart(port);
-    case 1025:
+    case kIppForbidden:
+      return TellAndStop(port, "IDS_IPP_FORBIDDEN");
+    case kIppNotAuthenticated:
+    case kIppNotAuthorized: {
       ClosePrompt(port);
-      Box("IDS_IPP_FORBIDDEN", kStop);
-      return 0;
-    case 1026:
-    case 1027: {
-      ClosePrompt(port);
-      INT_PTR answer = g_monitor.dialogs.password_prompt != nullptr
-                           ? g_monitor.dialogs.password_prompt(port)
-                           : 0;
-      if (answer == 1) return 1;
+      if (g_monitor.hooks.password_dialog != nullptr && g_monitor.hooks.password_dialog(port) == 1)
+        return 1;
       Box("IDS_IPP_NOT_AUTHORIZED", kStop);
       return 0;
     }
     default:
       return Restart(port);
   }
-}
-
-void ClosePrompt(PortEntry* port) {
-  if (!port->prompt_running) return;
-  EnterLock();
-  port->prompt_state = kPromptClose;
-  LeaveLock();
-  WaitUntil(PromptAnswered, port);
-  port->prompt_running = 0;
 }
 
 }  // namespace monitor

@@ -1,19 +1,19 @@
 #include "transport/lpr_wire.h"
 
-#include "monitor/text.h"
+#include "core/text.h"
 
 namespace transport {
 namespace {
 
 // The job number: the job id modulo 1000, always three digits.
-void JobNumber(monitor::TextWriter* w, std::uint32_t job_id) {
+void JobNumber(core::TextWriter* w, std::uint32_t job_id) {
   std::uint32_t n = job_id % 1000;
   w->Char(static_cast<char>('0' + n / 100));
   w->Char(static_cast<char>('0' + n / 10 % 10));
   w->Char(static_cast<char>('0' + n % 10));
 }
 
-void FileName(monitor::TextWriter* w, const char* prefix, std::uint32_t job_id, const char* host) {
+void FileName(core::TextWriter* w, const char* prefix, std::uint32_t job_id, const char* host) {
   w->Text(prefix);
   JobNumber(w, job_id);
   w->Text(host);
@@ -22,13 +22,13 @@ void FileName(monitor::TextWriter* w, const char* prefix, std::uint32_t job_id, 
 }  // namespace
 
 std::size_t ControlFileLength(const char* host, const char* user, const char* document) {
-  using monitor::TextLength;
+  using core::TextLength;
   return TextLength(user) + 2 * TextLength(document) + 3 * TextLength(host) + 2 * 3 + 18;
 }
 
 std::size_t BuildControlFile(char* out, const char* host, const char* user, const char* document,
                              std::uint32_t job_id) {
-  monitor::TextWriter w{out, ControlFileLength(host, user, document)};
+  core::TextWriter w{out, ControlFileLength(host, user, document)};
   w.Char('H'); w.Text(host); w.Char('\n');
   w.Char('P'); w.Text(user); w.Char('\n');
   w.Char('J'); w.Text(document); w.Char('\n');
@@ -39,7 +39,7 @@ std::size_t BuildControlFile(char* out, const char* host, const char* user, cons
 }
 
 std::size_t ReceiveJobCommand(char* out, const char* queue) {
-  monitor::TextWriter w{out, 2 + monitor::TextLength(queue)};
+  core::TextWriter w{out, 2 + core::TextLength(queue)};
   w.Char('\x02');
   w.Text(queue);
   w.Char('\n');
@@ -48,7 +48,7 @@ std::size_t ReceiveJobCommand(char* out, const char* queue) {
 
 std::size_t ControlFileCommand(char* out, std::uint32_t length, std::uint32_t job_id,
                                const char* host) {
-  monitor::TextWriter w{out, kSubcommandSize};
+  core::TextWriter w{out, kSubcommandSize};
   w.Char('\x02');
   w.Number(length);
   w.Char(' ');
@@ -59,7 +59,7 @@ std::size_t ControlFileCommand(char* out, std::uint32_t length, std::uint32_t jo
 
 std::size_t DataFileCommand(char* out, const std::uint32_t* length, std::uint32_t job_id,
                             const char* host) {
-  monitor::TextWriter w{out, kSubcommandSize};
+  core::TextWriter w{out, kSubcommandSize};
   w.Char('\x03');
   if (length != nullptr)
     w.Number(*length);

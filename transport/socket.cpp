@@ -2,17 +2,18 @@
 
 #include <winspool.h>
 
-#include "monitor/ini.h"
-#include "monitor/job.h"
-#include "monitor/state.h"
+#include "core/ini.h"
+#include "core/job_status.h"
+#include "core/port_values.h"
+#include "core/state.h"
 
 namespace transport {
 namespace {
 
-using monitor::PortEntry;
+using core::PortEntry;
 
 bool Deleted(const PortEntry* port, bool check) {
-  return check && monitor::JobBeingDeletedCached(port);
+  return check && core::JobBeingDeletedCached(port);
 }
 
 bool Wait(SOCKET s, DWORD ms, bool write) {
@@ -34,7 +35,7 @@ void Drain(PortEntry* port, SOCKET s) {
   // wait to close, so the end of a job never hangs on it.
   DWORD start = GetTickCount();
   char scratch[1024];
-  while (!monitor::JobBeingDeleted(port)) {
+  while (!core::JobBeingDeleted(port)) {
     DWORD waited = GetTickCount() - start;
     if (waited >= kSelectWait || !WaitReadable(s, kSelectWait - waited)) break;
     int n = recv(s, scratch, sizeof(scratch), 0);
@@ -79,15 +80,15 @@ bool SendTimed(PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_
         continue;
       }
     } else if (WSAGetLastError() != WSAEWOULDBLOCK) {
-      port->send_error = kSocketError;
+      port->send_error = core::kSocketError;
       return false;
     }
     if (!WaitWritable(s, kSelectWait) && WaitBroke()) {
-      port->send_error = kSocketError;
+      port->send_error = core::kSocketError;
       return false;
     }
     if (port->data_timeout != kNoLimit && GetTickCount() - progress >= port->data_timeout) {
-      port->send_error = kTimedOut;
+      port->send_error = core::kTimedOut;
       return false;
     }
   }
@@ -104,7 +105,7 @@ std::uint32_t RecvTimed(PortEntry* port, SOCKET s, std::uint8_t* buffer, std::ui
       // of the command time-out keeps the answer a time-out, but an
       // unlimited time-out must not wait for ever.
       if (port->cmd_timeout == kNoLimit) {
-        port->send_error = kSocketError;
+        port->send_error = core::kSocketError;
         return 0;
       }
       DWORD waited = GetTickCount() - start;
@@ -121,22 +122,22 @@ std::uint32_t RecvTimed(PortEntry* port, SOCKET s, std::uint8_t* buffer, std::ui
         continue;
       }
       if (WSAGetLastError() != WSAEWOULDBLOCK) {
-        port->send_error = kSocketError;
+        port->send_error = core::kSocketError;
         return 0;
       }
     } else if (WaitBroke()) {
-      port->send_error = kSocketError;
+      port->send_error = core::kSocketError;
       return 0;
     }
     if (port->cmd_timeout != kNoLimit && GetTickCount() - start >= port->cmd_timeout) break;
   }
-  port->send_error = kTimedOut;
+  port->send_error = core::kTimedOut;
   return 0;
 }
 
 bool SendInPieces(PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_t size,
                   std::uint32_t* sent, bool check_deletion) {
-  if (port->SendBufSize == 0) port->SendBufSize = 16384;
+  if (port->SendBufSize == 0) port->SendBufSize = core::kDefaultSendBufSize;
   while (size > 0) {
     std::uint32_t piece = size < port->SendBufSize ? size : port->SendBufSize;
     if (!SendTimed(port, s, data, piece, sent, check_deletion)) return false;
@@ -146,10 +147,10 @@ bool SendInPieces(PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint
   return true;
 }
 
-bool CloseConnection(PortEntry* port, monitor::Socket* slot, std::uint32_t flags) {
-  if (*slot == monitor::kNoSocket) return true;
+bool CloseConnection(PortEntry* port, core::Socket* slot, std::uint32_t flags) {
+  if (*slot == core::kNoSocket) return true;
   auto s = static_cast<SOCKET>(*slot);
-  if ((flags & kKeepConnected) == 0) monitor::ClearFlags(port, monitor::kConnected);
+  if ((flags & kKeepConnected) == 0) core::ClearFlags(port, core::kConnected);
   if ((flags & kAbortive) == 0) {
     // A socket that never connected has nothing to drain.
     if (shutdown(s, 1) != SOCKET_ERROR) Drain(port, s);  // 1: SD_SEND
@@ -159,8 +160,35 @@ bool CloseConnection(PortEntry* port, monitor::Socket* slot, std::uint32_t flags
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
   }
   bool closed = closesocket(s) != SOCKET_ERROR;
-  *slot = monitor::kNoSocket;
+  *slot = core::kNoSocket;
   return closed;
+}
+
+bool ConnectWithRetry(PortEntry* port, core::Socket* slot, const ConnectPlan& plan) {
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(plan.port);
+  if (!ResolveHost(plan.host, &remote.sin_addr)) return false;
+  int error = 0;
+  for (int attempt = 0; attempt < plan.tries; ++attempt) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    int local_port = plan.first_local_port != 0 ? plan.first_local_port + attempt : 0;
+    if (local_port <= plan.last_local_port) local.sin_port = htons(static_cast<u_short>(local_port));
+    SOCKET s = CreateSocket();
+    if (s == INVALID_SOCKET) return false;
+    *slot = s;
+    if (ConnectSocket(s, &local, &remote)) return true;
+    error = WSAGetLastError();
+    if (!CloseConnection(port, slot, plan.close_flags)) break;
+    if (error != WSAEADDRINUSE) break;
+    Sleep(plan.busy_pause);
+  }
+  // Every local port still in use is no answer from the printer: the
+  // caller's own fallback code stands.
+  if (error != WSAEADDRINUSE) port->send_error = plan.failed_outcome;
+  return false;
 }
 
 bool ResolveHost(const char* host, in_addr* address) {
@@ -180,7 +208,7 @@ bool ResolveHost(const char* host, in_addr* address) {
 
 SOCKET CreateSocket() {
   SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s == INVALID_SOCKET) monitor::MessageFromIni(nullptr, "IDS_WINSOCK_ERROR", MB_OK | MB_ICONEXCLAMATION);
+  if (s == INVALID_SOCKET) core::MessageFromIni(nullptr, "IDS_WINSOCK_ERROR", MB_OK | MB_ICONEXCLAMATION);
   return s;
 }
 

@@ -4,16 +4,13 @@
 #pragma once
 #include <winsock.h>
 
-#include "monitor/port_entry.h"
+#include "core/outcome.h"
+#include "core/port_entry.h"
 
 namespace transport {
 
 inline constexpr DWORD kSelectWait = 15000;
 inline constexpr DWORD kNoLimit = 0xFFFFFFFF;
-
-// Send error codes of this layer.
-inline constexpr std::uint32_t kSocketError = 1;
-inline constexpr std::uint32_t kTimedOut = 2;
 
 // CloseConnection flags.
 inline constexpr std::uint32_t kAbortive = 1;
@@ -25,18 +22,36 @@ bool WaitReadable(SOCKET s, DWORD ms);
 
 // Sends all of `size`; `sent` (may be null) is added to. The data time-out
 // measures a stall: every byte that goes out starts it again.
-bool SendTimed(monitor::PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_t size,
+bool SendTimed(core::PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_t size,
                std::uint32_t* sent, bool check_deletion);
 // Bytes received (at least 1), or 0 on failure. The command time-out counts
 // from the start of the call: it bounds the wait for an answer.
-std::uint32_t RecvTimed(monitor::PortEntry* port, SOCKET s, std::uint8_t* buffer,
+std::uint32_t RecvTimed(core::PortEntry* port, SOCKET s, std::uint8_t* buffer,
                         std::uint32_t capacity, bool check_deletion);
 // SendTimed in pieces of at most SendBufSize bytes.
-bool SendInPieces(monitor::PortEntry* port, SOCKET s, const std::uint8_t* data,
+bool SendInPieces(core::PortEntry* port, SOCKET s, const std::uint8_t* data,
                   std::uint32_t size, std::uint32_t* sent, bool check_deletion);
 
 // Closes the connection in `slot` (graceful or abortive) and empties it.
-bool CloseConnection(monitor::PortEntry* port, monitor::Socket* slot, std::uint32_t flags);
+bool CloseConnection(core::PortEntry* port, core::Socket* slot, std::uint32_t flags);
+
+// How a sender connects: from which local ports, how often it tries again
+// while the local port is in use, and what a failure leaves in send_error.
+struct ConnectPlan {
+  const char* host;
+  u_short port;                   // host byte order
+  u_short first_local_port;       // 0: any; else one port per attempt from here
+  u_short last_local_port;        // attempts past it use any port
+  int tries;
+  DWORD busy_pause;               // between attempts
+  std::uint32_t close_flags;      // for the sockets of failed attempts
+  std::uint32_t failed_outcome;   // the connection was refused or unreachable
+};
+
+// Connects a new socket into `slot`. False with `slot` empty when the host
+// cannot be resolved (send_error untouched), no socket could be made, or
+// every attempt failed (failed_outcome unless the local ports stayed busy).
+bool ConnectWithRetry(core::PortEntry* port, core::Socket* slot, const ConnectPlan& plan);
 
 // Dotted address or host name; false when it cannot be resolved.
 bool ResolveHost(const char* host, in_addr* address);
@@ -45,11 +60,11 @@ bool ResolveHost(const char* host, in_addr* address);
 SOCKET CreateSocket();
 
 struct TransportRow {
-  bool (*send_in_pieces)(monitor::PortEntry*, SOCKET, const std::uint8_t*, std::uint32_t,
+  bool (*send_in_pieces)(core::PortEntry*, SOCKET, const std::uint8_t*, std::uint32_t,
                          std::uint32_t*, bool);
-  bool (*send)(monitor::PortEntry*, SOCKET, const std::uint8_t*, std::uint32_t, std::uint32_t*,
+  bool (*send)(core::PortEntry*, SOCKET, const std::uint8_t*, std::uint32_t, std::uint32_t*,
                bool);
-  std::uint32_t (*recv)(monitor::PortEntry*, SOCKET, std::uint8_t*, std::uint32_t, bool);
+  std::uint32_t (*recv)(core::PortEntry*, SOCKET, std::uint8_t*, std::uint32_t, bool);
 };
 // Row 0 is plain TCP; an all-zero row ends the table.
 extern const TransportRow TransportTable[2];

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "discovery/discovery_ini.h"
-#include "monitor/ini.h"
-#include "monitor/state.h"
-#include "monitor/text.h"
+#include "core/ini.h"
+#include "core/state.h"
+#include "core/text.h"
 #include "resources/discovery.h"
 #include "ui/layout.h"
 #include "ui/layout_tables.h"
@@ -26,33 +26,19 @@ constexpr UINT kMessageStyle = MB_ICONEXCLAMATION | MB_OK;
 // to, and saving never has more stale keys to clear than that.
 constexpr int kKeysRead = discovery::kSearchBroadcastMax;
 
-// What the open dialog keeps. A message-filter hook gets no context of its
-// own, so there is one instance: the search, and with it this dialog, is
-// only reached from the add-port wizard, which runs once at a time.
-struct BroadcastDialog {
-  HWND dialog;
-  HHOOK hook;
-  HBITMAP picture;
-  HFONT own_font;  // null when the owner lent its font
-  char ini_path[MAX_PATH];
-};
+core::BroadcastDialogState& State() { return core::g_monitor.dialogs.broadcast; }
 
-BroadcastDialog g_broadcast;
-// A second dialog, from another thread, would take the one instance over;
-// it is refused instead.
-LONG g_broadcast_open;
-
-HWND Item(int id) { return GetDlgItem(g_broadcast.dialog, id); }
+HWND Item(int id) { return GetDlgItem(State().dialog, id); }
 
 // Without an install folder there is no file to read or write, and an empty
 // path would send the profile functions to the Windows folder.
-bool HaveIni() { return g_broadcast.ini_path[0] != '\0'; }
+bool HaveIni() { return State().ini_path[0] != '\0'; }
 
 std::int32_t ReadNumber(const char* key, const char* fallback, int base) {
   char text[32];
   GetPrivateProfileStringA(discovery::kUserDefinedSection, key, fallback, text, sizeof(text),
-                           g_broadcast.ini_path);
-  return monitor::ParseNumber(text, base);
+                           State().ini_path);
+  return core::ParseNumber(text, base);
 }
 
 int ReadCount() {
@@ -69,7 +55,7 @@ void FormatDotted(std::uint32_t address, char out[kDottedSize]) {
 
 int ListCount() {
   return static_cast<int>(
-      SendDlgItemMessageA(g_broadcast.dialog, IDC_BROADCAST_LIST, LB_GETCOUNT, 0, 0));
+      SendDlgItemMessageA(State().dialog, IDC_BROADCAST_LIST, LB_GETCOUNT, 0, 0));
 }
 
 void SelectAll(HWND field) { SendMessageA(field, EM_SETSEL, 0, -1); }
@@ -82,20 +68,20 @@ void PlaceCaret(HWND field, bool at_end) {
 // Focus moved with SetFocus, not by the dialog manager, leaves a button
 // that had it drawn as the default one.
 void DrawAsPlainButton(int id) {
-  SendDlgItemMessageA(g_broadcast.dialog, id, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+  SendDlgItemMessageA(State().dialog, id, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
 }
 
 void LoadBroadcastList() {
-  HWND dialog = g_broadcast.dialog;
+  HWND dialog = State().dialog;
   RECT client = {0, 0, 0, 0};
   GetClientRect(Item(IDC_ADDRESS_PICTURE), &client);
   int height = client.bottom - 3;
-  g_broadcast.picture = static_cast<HBITMAP>(
-      LoadImageA(monitor::g_monitor.module, MAKEINTRESOURCEA(IDB_ADDRESS), IMAGE_BITMAP,
+  State().picture = static_cast<HBITMAP>(
+      LoadImageA(core::g_monitor.module, MAKEINTRESOURCEA(IDB_ADDRESS), IMAGE_BITMAP,
                  client.right, height > 0 ? height : 0, LR_LOADMAP3DCOLORS));
-  if (g_broadcast.picture != nullptr)
+  if (State().picture != nullptr)
     SendDlgItemMessageA(dialog, IDC_ADDRESS_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,
-                        reinterpret_cast<LPARAM>(g_broadcast.picture));
+                        reinterpret_cast<LPARAM>(State().picture));
   for (int id = IDC_OCTET1; id <= IDC_OCTET4; ++id)
     SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kOctetDigits, 0);
 
@@ -119,7 +105,7 @@ void SaveBroadcastList() {
   if (count > kKeysRead) count = kKeysRead;
   int old = ReadCount();
   const char* section = discovery::kUserDefinedSection;
-  const char* path = g_broadcast.ini_path;
+  const char* path = State().ini_path;
   if (count > 0) {
     char text[16];
     wsprintfA(text, "%d", count);
@@ -137,9 +123,9 @@ void SaveBroadcastList() {
     }
     char dotted[kDottedSize] = "";
     LRESULT length =
-        SendDlgItemMessageA(g_broadcast.dialog, IDC_BROADCAST_LIST, LB_GETTEXTLEN, i, 0);
+        SendDlgItemMessageA(State().dialog, IDC_BROADCAST_LIST, LB_GETTEXTLEN, i, 0);
     if (length >= 0 && length < kDottedSize)
-      SendDlgItemMessageA(g_broadcast.dialog, IDC_BROADCAST_LIST, LB_GETTEXT, i,
+      SendDlgItemMessageA(State().dialog, IDC_BROADCAST_LIST, LB_GETTEXT, i,
                           reinterpret_cast<LPARAM>(dotted));
     char hex[9];
     discovery::FormatBroadcastHex(ntohl(inet_addr(dotted)), hex);
@@ -152,12 +138,12 @@ bool CheckBroadcastList(const char* dotted) {
   int count = ListCount();
   if (count < 0) return false;
   if (count >= discovery::kDialogBroadcastMax) {
-    monitor::MessageFromIni(g_broadcast.dialog, "IDS_BROADCAST_ERROR", kMessageStyle);
+    core::MessageFromIni(State().dialog, "IDS_BROADCAST_ERROR", kMessageStyle);
     return false;
   }
-  if (SendDlgItemMessageA(g_broadcast.dialog, IDC_BROADCAST_LIST, LB_FINDSTRINGEXACT,
+  if (SendDlgItemMessageA(State().dialog, IDC_BROADCAST_LIST, LB_FINDSTRINGEXACT,
                           static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(dotted)) != LB_ERR) {
-    monitor::MessageFromIni(g_broadcast.dialog, "IDS_IPALREADYEXISTS", kMessageStyle);
+    core::MessageFromIni(State().dialog, "IDS_IPALREADYEXISTS", kMessageStyle);
     return false;
   }
   return true;
@@ -166,7 +152,7 @@ bool CheckBroadcastList(const char* dotted) {
 // The message box takes the focus away; it goes back to the field to fix,
 // with its text selected so that typing replaces it.
 void RefuseAddress(int field, const char* message_key) {
-  monitor::MessageFromIni(g_broadcast.dialog, message_key, kMessageStyle);
+  core::MessageFromIni(State().dialog, message_key, kMessageStyle);
   HWND edit = Item(field);
   SetFocus(edit);
   SelectAll(edit);
@@ -174,7 +160,7 @@ void RefuseAddress(int field, const char* message_key) {
 }
 
 void AddBroadcastAddress() {
-  HWND dialog = g_broadcast.dialog;
+  HWND dialog = State().dialog;
   UINT octets[4];
   for (int i = 0; i < 4; ++i) {
     BOOL number = FALSE;
@@ -222,7 +208,7 @@ void DeleteBroadcastAddress() {
 // Three digits fill an octet: typing goes straight on in the next field.
 void OctetChanged(int id) {
   DWORD end = 0;
-  SendDlgItemMessageA(g_broadcast.dialog, id, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
+  SendDlgItemMessageA(State().dialog, id, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
   if (end != kOctetDigits) return;
   HWND next = Item(id + 1);
   SetFocus(next);
@@ -274,31 +260,31 @@ LRESULT CALLBACK OctetKeyFilter(int code, WPARAM wparam, LPARAM lparam) {
   if (code == MSGF_DIALOGBOX) {
     const MSG* message = reinterpret_cast<const MSG*>(lparam);
     if (message->message == WM_KEYDOWN && message->hwnd != nullptr &&
-        GetParent(message->hwnd) == g_broadcast.dialog) {
+        GetParent(message->hwnd) == State().dialog) {
       int id = GetDlgCtrlID(message->hwnd);
       if (id >= IDC_OCTET1 && id <= IDC_OCTET4) OnOctetKey(message->hwnd, message->wParam);
     }
   }
-  return CallNextHookEx(g_broadcast.hook, code, wparam, lparam);
+  return CallNextHookEx(State().hook, code, wparam, lparam);
 }
 
 void BroadcastInit(HWND dialog, HWND owner) {
-  g_broadcast.dialog = dialog;
-  monitor::IniPath(discovery::kDiscoveryIni, g_broadcast.ini_path, sizeof(g_broadcast.ini_path));
-  HFONT font = OwnerOrIniFont(dialog, owner, &g_broadcast.own_font);
+  State().dialog = dialog;
+  core::IniPath(discovery::kDiscoveryIni, State().ini_path, sizeof(State().ini_path));
+  HFONT font = OwnerOrIniFont(dialog, owner, &State().own_font);
   ApplyDialogLayout(dialog, font, kBroadcastLayout);
   LoadBroadcastList();
-  g_broadcast.hook = SetWindowsHookExA(WH_MSGFILTER, OctetKeyFilter, nullptr, GetCurrentThreadId());
+  State().hook = SetWindowsHookExA(WH_MSGFILTER, OctetKeyFilter, nullptr, GetCurrentThreadId());
 }
 
 void ReleaseHookAndPicture() {
-  if (g_broadcast.hook != nullptr) UnhookWindowsHookEx(g_broadcast.hook);
-  g_broadcast.hook = nullptr;
-  if (g_broadcast.picture == nullptr) return;
+  if (State().hook != nullptr) UnhookWindowsHookEx(State().hook);
+  State().hook = nullptr;
+  if (State().picture == nullptr) return;
   // At the end of a session the window may still paint before it goes.
-  SendDlgItemMessageA(g_broadcast.dialog, IDC_ADDRESS_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, 0);
-  DeleteObject(g_broadcast.picture);
-  g_broadcast.picture = nullptr;
+  SendDlgItemMessageA(State().dialog, IDC_ADDRESS_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, 0);
+  DeleteObject(State().picture);
+  State().picture = nullptr;
 }
 
 INT_PTR CALLBACK BroadcastProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -335,8 +321,8 @@ INT_PTR CALLBACK BroadcastProc(HWND dialog, UINT message, WPARAM wparam, LPARAM 
       return FALSE;
     // The controls are gone by now, so the font is no longer in use.
     case WM_NCDESTROY:
-      if (g_broadcast.own_font != nullptr) DeleteObject(g_broadcast.own_font);
-      g_broadcast.own_font = nullptr;
+      if (State().own_font != nullptr) DeleteObject(State().own_font);
+      State().own_font = nullptr;
       return FALSE;
   }
   return FALSE;
@@ -345,12 +331,12 @@ INT_PTR CALLBACK BroadcastProc(HWND dialog, UINT message, WPARAM wparam, LPARAM 
 }  // namespace
 
 INT_PTR ShowBroadcastDialog(HWND owner) {
-  if (InterlockedExchange(&g_broadcast_open, 1) != 0) return 0;
-  g_broadcast = BroadcastDialog{};
-  INT_PTR result = DialogBoxParamA(monitor::g_monitor.module, MAKEINTRESOURCEA(IDD_BROADCAST),
+  if (InterlockedExchange(&core::g_monitor.dialogs.broadcast_open, 1) != 0) return 0;
+  State() = core::BroadcastDialogState{};
+  INT_PTR result = DialogBoxParamA(core::g_monitor.module, MAKEINTRESOURCEA(IDD_BROADCAST),
                                    owner, BroadcastProc, reinterpret_cast<LPARAM>(owner));
-  g_broadcast.dialog = nullptr;
-  InterlockedExchange(&g_broadcast_open, 0);
+  State().dialog = nullptr;
+  InterlockedExchange(&core::g_monitor.dialogs.broadcast_open, 0);
   return result == 1 ? 1 : 0;
 }
 

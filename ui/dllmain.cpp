@@ -1,16 +1,16 @@
 // Library entry. The DLL links no C runtime, so this is the image's real
 // entry point: no static constructors run before it, and none are needed.
-// It lives with the dialogs because it is what plugs them into the monitor
-// core, which knows them only through its hooks.
+// It lives with the dialogs because it is what plugs them into the
+// foundation's hooks; InitializeMonitorEx plugs in the senders.
 #include <windows.h>
 #include <commctrl.h>
 
-#include "monitor/state.h"
+#include "core/state.h"
 #include "ui/prompts.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    monitor::g_monitor.module = instance;
+    core::g_monitor.module = instance;
     InitCommonControls();
     ui::InstallPromptHooks();
   }

@@ -1,7 +1,7 @@
 #include "ui/layout.h"
 
-#include "monitor/ini.h"
-#include "monitor/text.h"
+#include "core/ini.h"
+#include "core/text.h"
 
 namespace ui {
 namespace {
@@ -88,9 +88,9 @@ void ApplyDialogLayout(HWND dialog, HFONT font, const LayoutRow* table, int rows
     MoveWindow(dialog, frame.x, frame.y, frame.width, frame.height, TRUE);
   }
 
-  char text[monitor::kIniTextMax];
+  char text[core::kIniTextMax];
   if (frame.type != nullptr && frame.key != nullptr) {
-    monitor::IniText(monitor::kDialogIni, frame.type, frame.key, 0, text, sizeof(text));
+    core::IniText(core::kDialogIni, frame.type, frame.key, 0, text, sizeof(text));
     SetWindowTextA(dialog, text);
   }
 
@@ -104,7 +104,7 @@ void ApplyDialogLayout(HWND dialog, HFONT font, const LayoutRow* table, int rows
     // Not redrawn now: the text that follows, or the first paint, does it.
     if (font != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.key == nullptr) continue;
-    monitor::IniText(monitor::kDialogIni, row.type, row.key, 0, text, sizeof(text));
+    core::IniText(core::kDialogIni, row.type, row.key, 0, text, sizeof(text));
     SetWindowTextA(control, text);
   }
 }
@@ -127,7 +127,7 @@ HFONT CreateIniFont(HWND, const char* key, const char* ini_path) {
   CharsetFromName(charset_name, &charset);
 
   char face_name[LF_FACESIZE];
-  monitor::CopyText(face_name, sizeof(face_name), face);
+  core::CopyText(face_name, sizeof(face_name), face);
   // A negative height asks for the character height, not the cell height.
   return CreateFontA(-size, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, charset,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -141,7 +141,7 @@ HFONT OwnerOrIniFont(HWND dialog, HWND owner, HFONT* own) {
     if (lent != nullptr) return lent;
   }
   char path[MAX_PATH];
-  monitor::IniPath(monitor::kDialogIni, path, sizeof(path));
+  core::IniPath(core::kDialogIni, path, sizeof(path));
   *own = CreateIniFont(dialog, "DEFAULT", path);
   return *own;
 }

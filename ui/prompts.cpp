@@ -1,11 +1,11 @@
 #include "ui/prompts.h"
 
 #include <windows.h>
-#include <winspool.h>
 
-#include "monitor/ini.h"
-#include "monitor/prompts.h"
-#include "monitor/state.h"
+#include "core/ini.h"
+#include "core/job_status.h"
+#include "core/retry.h"
+#include "core/state.h"
 #include "resources/prompts.h"
 #include "ui/layout.h"
 #include "ui/layout_tables.h"
@@ -13,10 +13,9 @@
 namespace ui {
 namespace {
 
-
 // What a prompt keeps while it is up; freed when its window goes.
 struct Prompt {
-  monitor::PortEntry* port;
+  core::PortEntry* port;
   HFONT font;
 };
 
@@ -29,12 +28,12 @@ Prompt* PromptOf(HWND dialog) {
 // prompt then ends with 0 at once.
 Prompt* OpenPrompt(HWND dialog, LPARAM port, const LayoutTable& layout, int icon_id,
                    LPCSTR icon) {
-  auto* prompt = static_cast<Prompt*>(monitor::Alloc(sizeof(Prompt)));
+  auto* prompt = static_cast<Prompt*>(core::Alloc(sizeof(Prompt)));
   if (prompt == nullptr) {
     EndDialog(dialog, 0);
     return nullptr;
   }
-  prompt->port = reinterpret_cast<monitor::PortEntry*>(port);
+  prompt->port = reinterpret_cast<core::PortEntry*>(port);
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(prompt));
   // No owner: the spooler has no window to give the prompt.
   OwnerOrIniFont(dialog, nullptr, &prompt->font);
@@ -50,7 +49,7 @@ void ClosePromptWindow(HWND dialog) {
   if (prompt == nullptr) return;
   SetWindowLongPtrA(dialog, DWLP_USER, 0);
   if (prompt->font != nullptr) DeleteObject(prompt->font);
-  monitor::Free(prompt);
+  core::Free(prompt);
 }
 
 // Without Close (and with it the title bar's close box) the prompt can only
@@ -72,11 +71,9 @@ void RemoveClose(HWND dialog) {
 // The sending side writes the state under the global lock; reading and
 // updating it under the same lock keeps a close request that arrives at
 // the 10-second mark from being overwritten.
-std::uint8_t ReadPromptState(monitor::PortEntry* port) {
-  monitor::EnterLock();
-  std::uint8_t state = port->prompt_state;
-  monitor::LeaveLock();
-  return state;
+std::uint8_t ReadPromptState(core::PortEntry* port) {
+  core::Locked lock;
+  return port->prompt_state;
 }
 
 void RetryInit(HWND dialog, LPARAM port) {
@@ -84,10 +81,10 @@ void RetryInit(HWND dialog, LPARAM port) {
   if (prompt == nullptr) return;
   RemoveClose(dialog);
   // An id without a text keeps the template's general one.
-  const char* key = monitor::PromptMessageKey(prompt->port->prompt_message_id);
+  const char* key = core::PromptMessageKey(prompt->port->prompt_message_id);
   if (key != nullptr) {
-    char text[monitor::kIniTextMax];
-    monitor::IniText(monitor::kMessageIni, monitor::kMessageSection, key, 0, text, sizeof(text));
+    char text[core::kIniTextMax];
+    core::IniText(core::kMessageIni, core::kMessageSection, key, 0, text, sizeof(text));
     SetDlgItemTextA(dialog, IDC_RETRY_TEXT, text);
   }
   SetTimer(dialog, kFirstTimer, kFirstTimerMs, nullptr);
@@ -96,12 +93,14 @@ void RetryInit(HWND dialog, LPARAM port) {
 // 10 seconds without an answer release the waiting sender (state 3), which
 // retries while the prompt stays up; a close request that came earlier
 // means the retry already succeeded.
-void RetryFirstTick(HWND dialog, monitor::PortEntry* port) {
+void RetryFirstTick(HWND dialog, core::PortEntry* port) {
   KillTimer(dialog, kFirstTimer);
-  monitor::EnterLock();
-  bool asked_to_close = port->prompt_state == monitor::kPromptClose;
-  if (!asked_to_close) port->prompt_state = monitor::kPromptUnanswered;
-  monitor::LeaveLock();
+  bool asked_to_close;
+  {
+    core::Locked lock;
+    asked_to_close = port->prompt_state == core::kPromptClose;
+    if (!asked_to_close) port->prompt_state = core::kPromptUnanswered;
+  }
   if (asked_to_close) {
     EndDialog(dialog, 1);
     return;
@@ -109,8 +108,8 @@ void RetryFirstTick(HWND dialog, monitor::PortEntry* port) {
   SetTimer(dialog, kFlashTimer, kFlashTimerMs, nullptr);
 }
 
-void RetryFlashTick(HWND dialog, monitor::PortEntry* port) {
-  if (ReadPromptState(port) == monitor::kPromptClose) {
+void RetryFlashTick(HWND dialog, core::PortEntry* port) {
+  if (ReadPromptState(port) == core::kPromptClose) {
     EndDialog(dialog, 0);
     return;
   }
@@ -120,11 +119,11 @@ void RetryFlashTick(HWND dialog, monitor::PortEntry* port) {
 // Once the sender retries under the prompt (state 3), stopping means the
 // job must go: cancelling it in the spooler is what the sender notices.
 // Before that the sender is still waiting and takes the 0 itself.
-void RetryCancel(HWND dialog, monitor::PortEntry* port) {
-  monitor::EnterLock();
-  if (port->prompt_state == monitor::kPromptUnanswered)
-    SetJobA(static_cast<HANDLE>(port->printer), port->job_id, 0, nullptr, JOB_CONTROL_CANCEL);
-  monitor::LeaveLock();
+void RetryCancel(HWND dialog, core::PortEntry* port) {
+  {
+    core::Locked lock;
+    if (port->prompt_state == core::kPromptUnanswered) core::CancelJob(port);
+  }
   EndDialog(dialog, 0);
 }
 
@@ -169,9 +168,9 @@ void PasswordInit(HWND dialog, LPARAM port) {
 
 // Memory only: the credentials last for this job; the next StartDocPort
 // reads the port's settings from the registry again.
-void PasswordAccept(HWND dialog, monitor::PortEntry* port) {
-  if (port->block != nullptr && port->block_kind == monitor::kIpp) {
-    monitor::IppBlock* ipp = monitor::Ipp(port);
+void PasswordAccept(HWND dialog, core::PortEntry* port) {
+  if (port->block != nullptr && port->block_kind == core::kIpp) {
+    core::IppBlock* ipp = core::Ipp(port);
     ipp->Base64 = 1;
     GetDlgItemTextA(dialog, IDC_NAME_EDIT, ipp->UserName, sizeof(ipp->UserName));
     GetDlgItemTextA(dialog, IDC_KEYWORD_EDIT, ipp->PassWord, sizeof(ipp->PassWord));
@@ -205,21 +204,21 @@ INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
 
 // -1 (no dialog at all) is no answer the sender can act on; stop is the
 // one that cannot loop.
-INT_PTR Show(int template_id, DLGPROC proc, monitor::PortEntry* port) {
-  INT_PTR result = DialogBoxParamA(monitor::g_monitor.module, MAKEINTRESOURCEA(template_id),
+INT_PTR Show(int template_id, DLGPROC proc, core::PortEntry* port) {
+  INT_PTR result = DialogBoxParamA(core::g_monitor.module, MAKEINTRESOURCEA(template_id),
                                    nullptr, proc, reinterpret_cast<LPARAM>(port));
   return result == 1 ? 1 : 0;
 }
 
 }  // namespace
 
-INT_PTR ShowRetryPrompt(monitor::PortEntry* port) { return Show(IDD_RETRY, RetryProc, port); }
+INT_PTR ShowRetryPrompt(core::PortEntry* port) { return Show(IDD_RETRY, RetryProc, port); }
 
-INT_PTR ShowPasswordPrompt(monitor::PortEntry* port) { return Show(IDD_PASS, PasswordProc, port); }
+INT_PTR ShowPasswordPrompt(core::PortEntry* port) { return Show(IDD_PASS, PasswordProc, port); }
 
 void InstallPromptHooks() {
-  monitor::g_monitor.dialogs.retry_prompt = ShowRetryPrompt;
-  monitor::g_monitor.dialogs.password_prompt = ShowPasswordPrompt;
+  core::g_monitor.hooks.retry_dialog = ShowRetryPrompt;
+  core::g_monitor.hooks.password_dialog = ShowPasswordPrompt;
 }
 
 }  // namespace ui

@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "monitor/port_entry.h"
+#include "core/port_entry.h"
 
 namespace ui {
 
@@ -24,12 +24,12 @@ inline constexpr int kCredentialMax = 64;
 // picks the text. Returns 1 for retry, 0 for stop, also when the dialog
 // could not be created. The prompt reads and sets port->prompt_state while
 // it is up; the caller owns everything before and after.
-INT_PTR ShowRetryPrompt(monitor::PortEntry* port);
+INT_PTR ShowRetryPrompt(core::PortEntry* port);
 
 // Shows the user name and password prompt (dialog 394). OK (1) puts both
 // into the port's IPP block, in memory only, and turns Basic authentication
 // on; Cancel (0) changes nothing.
-INT_PTR ShowPasswordPrompt(monitor::PortEntry* port);
+INT_PTR ShowPasswordPrompt(core::PortEntry* port);
 
 // Plugs both prompts into the monitor's dialog hooks.
 void InstallPromptHooks();

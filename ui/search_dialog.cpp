@@ -4,10 +4,10 @@
 
 #include "discovery/discovery_ini.h"
 #include "discovery/query_wire.h"
-#include "monitor/ini.h"
-#include "monitor/state.h"
-#include "monitor/store.h"
-#include "monitor/text.h"
+#include "core/ini.h"
+#include "core/state.h"
+#include "core/store.h"
+#include "core/text.h"
 #include "resources/discovery.h"
 #include "ui/broadcast_dialog.h"
 #include "ui/layout.h"
@@ -26,19 +26,63 @@ constexpr int kDrawText = 2 * kCellText + 4;
 // Widths from the registry outside this range are damage, not a choice.
 constexpr DWORD kColumnWidthMax = 4096;
 
-// Kept for the life of the process, as a user would expect of a window's
-// settings: the row picked last, the column sorted last, and the widths
-// read from the registry.
-int g_remembered_row = -1;
-int g_last_clicked_column = 0;
-int g_column_widths[kColumnCount] = {kDefaultColumnWidths[0], kDefaultColumnWidths[1],
-                                     kDefaultColumnWidths[2]};
+// What a user expects a window to keep for the life of the process: the
+// column sorted last and the widths read from the registry.
+core::SearchListMemory& Memory() { return core::g_monitor.dialogs.search_list; }
 
 struct SearchDialog {
   discovery::SearchAnswer* answer;
   discovery::SearchSession session;
+  HWND list;
+  int chosen_row;  // the result index of the row picked last, -1 none
   HFONT own_font;  // null when the owner lent its font
 };
+
+struct SortOrder {
+  const discovery::ResultTable* results;
+  int column;
+  int direction;
+};
+
+// Compares by the result table, not by the rows' texts: while it sorts, a
+// list view answers no other message reliably. The texts are the same ones
+// the rows show.
+int CALLBACK CompareResultRows(LPARAM a, LPARAM b, LPARAM sort) {
+  const auto* order = reinterpret_cast<const SortOrder*>(sort);
+  if (a < 0 || b < 0 || a >= discovery::kFoundMax || b >= discovery::kFoundMax) return 0;
+  char text_a[256];
+  char text_b[256];
+  discovery::ResultColumnText(order->results->entries[a], order->column, text_a, sizeof(text_a));
+  discovery::ResultColumnText(order->results->entries[b], order->column, text_b, sizeof(text_b));
+  int result = lstrcmpA(text_a, text_b);
+  return order->direction == kSortAscending ? result : -result;
+}
+
+void InsertRow(HWND list, const discovery::FoundPrinter& entry, int index) {
+  char text[256];
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  item.lParam = index;
+  discovery::ResultColumnText(entry, 0, text, sizeof(text));
+  item.pszText = text;
+  int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  if (row < 0) return;
+  for (int column = 1; column < kColumnCount; ++column) {
+    discovery::ResultColumnText(entry, column, text, sizeof(text));
+    LVITEMA sub = {};
+    sub.iSubItem = column;
+    sub.pszText = text;
+    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+  }
+}
+
+void SelectFirstRow(HWND list) {
+  LVITEMA state = {};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+}
 
 SearchDialog* DialogOf(HWND dialog) {
   return reinterpret_cast<SearchDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -51,11 +95,14 @@ void ReadColumnWidths() {
     char name[12];
     ColumnValueName(column, name);
     DWORD width = 0, size = sizeof(width), type = 0;
-    if (monitor::ReadKeyValue(HKEY_LOCAL_MACHINE, monitor::g_monitor.monitor_key, name, &width,
+    if (core::ReadKeyValue(HKEY_LOCAL_MACHINE, core::g_monitor.monitor_key, name, &width,
                               &size, &type) &&
         type == REG_BINARY && size == sizeof(width) && width <= kColumnWidthMax)
-      g_column_widths[column] = static_cast<int>(width);
+      Memory().widths[column] = static_cast<int>(width);
+    else if (!Memory().widths_known)
+      Memory().widths[column] = kDefaultColumnWidths[column];
   }
+  Memory().widths_known = true;
 }
 
 void WriteColumnWidths(HWND list) {
@@ -63,7 +110,7 @@ void WriteColumnWidths(HWND list) {
     auto width = static_cast<DWORD>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
     char name[12];
     ColumnValueName(column, name);
-    monitor::WriteKeyValue(monitor::g_monitor.monitor_key, name, &width, sizeof(width), REG_BINARY);
+    core::WriteKeyValue(core::g_monitor.monitor_key, name, &width, sizeof(width), REG_BINARY);
   }
 }
 
@@ -72,12 +119,12 @@ void InsertColumns(HWND list) {
   for (int column = 0; column < kColumnCount; ++column) {
     char key[12];
     wsprintfA(key, "ITEM%d", column);
-    char heading[monitor::kIniTextMax];
-    monitor::IniText(monitor::kDialogIni, "LIST", key, 0, heading, sizeof(heading));
+    char heading[core::kIniTextMax];
+    core::IniText(core::kDialogIni, "LIST", key, 0, heading, sizeof(heading));
     LVCOLUMNA info = {};
     info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     info.fmt = LVCFMT_LEFT;
-    info.cx = g_column_widths[column];
+    info.cx = Memory().widths[column];
     info.pszText = heading;
     info.iSubItem = column;
     SendMessageA(list, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
@@ -85,11 +132,11 @@ void InsertColumns(HWND list) {
 }
 
 BOOL SearchInit(HWND dialog, LPARAM answer) {
-  auto* search = static_cast<SearchDialog*>(monitor::Alloc(sizeof(SearchDialog)));
-  auto* results = static_cast<discovery::ResultTable*>(monitor::Alloc(sizeof(discovery::ResultTable)));
+  auto* search = static_cast<SearchDialog*>(core::Alloc(sizeof(SearchDialog)));
+  auto* results = static_cast<discovery::ResultTable*>(core::Alloc(sizeof(discovery::ResultTable)));
   if (search == nullptr || results == nullptr) {
-    if (search != nullptr) monitor::Free(search);
-    if (results != nullptr) monitor::Free(results);
+    if (search != nullptr) core::Free(search);
+    if (results != nullptr) core::Free(results);
     EndDialog(dialog, 0);
     return TRUE;
   }
@@ -97,16 +144,15 @@ BOOL SearchInit(HWND dialog, LPARAM answer) {
   discovery::SearchSession& session = search->session;
   session.socket = INVALID_SOCKET;
   session.results = results;
-  session.list = GetDlgItem(dialog, IDC_SEARCH_LIST);
+  search->list = GetDlgItem(dialog, IDC_SEARCH_LIST);
+  // A row picked before a new search emptied the list is no choice.
+  search->chosen_row = -1;
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(search));
-  // A row picked in an earlier opening, or before a new search emptied the
-  // list, is no choice in this one.
-  g_remembered_row = -1;
-  InsertColumns(session.list);
+  InsertColumns(search->list);
   session.sort_direction[0] = kSortAscending;
   session.sort_direction[1] = kSortDescending;
   session.sort_direction[2] = kSortDescending;
-  monitor::IniPath(discovery::kDiscoveryIni, session.ini_path, sizeof(session.ini_path));
+  core::IniPath(discovery::kDiscoveryIni, session.ini_path, sizeof(session.ini_path));
   discovery::StartPrinterSearch(dialog, &session);
   HFONT font = OwnerOrIniFont(dialog, GetWindow(dialog, GW_OWNER), &search->own_font);
   ApplyDialogLayout(dialog, font, kSearchLayout);
@@ -115,20 +161,20 @@ BOOL SearchInit(HWND dialog, LPARAM answer) {
 
 void SearchAgain(SearchDialog* search) {
   discovery::SearchSession& session = search->session;
-  discovery::ClearResults(&session);
-  g_remembered_row = -1;
+  ClearResults(search->list, &session);
+  search->chosen_row = -1;
   discovery::LoadUserBroadcasts(session.ini_path, &session.broadcasts);
   if (session.socket != INVALID_SOCKET)
     discovery::SendSearchRequest(discovery::kSearchCommunity, session.socket, session.broadcasts);
 }
 
 void Accept(HWND dialog, SearchDialog* search) {
-  if (g_remembered_row < 0 || g_remembered_row >= discovery::kFoundMax) {
+  if (search->chosen_row < 0 || search->chosen_row >= discovery::kFoundMax) {
     EndDialog(dialog, 0);
     return;
   }
-  const discovery::FoundPrinter& found = search->session.results->entries[g_remembered_row];
-  monitor::CopyText(search->answer->address, sizeof(search->answer->address), found.address);
+  const discovery::FoundPrinter& found = search->session.results->entries[search->chosen_row];
+  core::CopyText(search->answer->address, sizeof(search->answer->address), found.address);
   search->answer->query_port = discovery::kQueryDefaultPort;
   EndDialog(dialog, 1);
 }
@@ -139,19 +185,19 @@ void Accept(HWND dialog, SearchDialog* search) {
 void ColumnClicked(SearchDialog* search, int column) {
   if (column < 0 || column >= kColumnCount) return;
   int* direction = search->session.sort_direction;
-  if (column != g_last_clicked_column) {
+  if (column != Memory().sort_column) {
     for (int c = 0; c < kColumnCount; ++c) direction[c] = kSortDescending;
   }
   direction[column] = direction[column] == kSortAscending ? kSortDescending : kSortAscending;
-  discovery::SortResults(&search->session, column);
-  g_last_clicked_column = column;
+  SortResults(search->list, &search->session, column);
+  Memory().sort_column = column;
 }
 
 BOOL ListNotified(SearchDialog* search, const NMHDR* header) {
   if (header->idFrom != IDC_SEARCH_LIST) return FALSE;
   const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
   if (header->code == LVN_ITEMCHANGED) {
-    g_remembered_row = static_cast<int>(change->lParam);
+    search->chosen_row = static_cast<int>(change->lParam);
     return TRUE;
   }
   if (header->code == LVN_COLUMNCLICK) {
@@ -164,7 +210,7 @@ BOOL ListNotified(SearchDialog* search, const NMHDR* header) {
 // "&" would underline the next character; a printer's description is shown
 // as it is.
 void DoubleAmpersands(const char* text, char* out, int size) {
-  monitor::TextWriter writer{out, static_cast<std::size_t>(size - 1)};
+  core::TextWriter writer{out, static_cast<std::size_t>(size - 1)};
   for (; *text != '\0'; ++text) {
     writer.Char(*text);
     if (*text == '&') writer.Char('&');
@@ -224,8 +270,8 @@ void SearchDestroy(HWND dialog) {
   discovery::SearchSession& session = search->session;
   if (session.socket != INVALID_SOCKET) closesocket(session.socket);
   session.socket = INVALID_SOCKET;
-  WriteColumnWidths(session.list);
-  monitor::Free(session.results);
+  WriteColumnWidths(search->list);
+  core::Free(session.results);
   session.results = nullptr;
 }
 
@@ -235,7 +281,7 @@ void SearchClose(HWND dialog) {
   if (search == nullptr) return;
   SetWindowLongPtrA(dialog, DWLP_USER, 0);
   if (search->own_font != nullptr) DeleteObject(search->own_font);
-  monitor::Free(search);
+  core::Free(search);
 }
 
 INT_PTR CALLBACK SearchProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -264,9 +310,11 @@ INT_PTR CALLBACK SearchProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
     case WM_DRAWITEM:
       DrawResultRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
       return TRUE;
-    case discovery::kSearchSocketEvent:
-      discovery::HandleSearchReply(dialog, &search->session);
+    case discovery::kSearchSocketEvent: {
+      int index = discovery::HandleSearchReply(&search->session);
+      if (index >= 0) ListFoundPrinter(search->list, &search->session, index);
       return TRUE;
+    }
     case WM_DESTROY:
       SearchDestroy(dialog);
       return FALSE;
@@ -280,7 +328,7 @@ INT_PTR CALLBACK SearchProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
 }  // namespace
 
 void FitTextWithEllipsis(HDC dc, char* text, int width, int margin) {
-  int length = static_cast<int>(monitor::TextLength(text));
+  int length = static_cast<int>(core::TextLength(text));
   SIZE extent = {};
   if (length == 0) return;
   GetTextExtentPoint32A(dc, text, length, &extent);
@@ -292,11 +340,31 @@ void FitTextWithEllipsis(HDC dc, char* text, int width, int margin) {
     GetTextExtentPoint32A(dc, text, length, &extent);
     if (extent.cx + margin + dots.cx <= width) break;
   }
-  monitor::CopyText(text + length, 4, "...");
+  core::CopyText(text + length, 4, "...");
+}
+
+void ListFoundPrinter(HWND list, discovery::SearchSession* session, int index) {
+  InsertRow(list, session->results->entries[index], index);
+  // A new row goes where the address column puts it, whatever the user
+  // sorted by last.
+  SortResults(list, session, 0);
+  SelectFirstRow(list);
+}
+
+void SortResults(HWND list, discovery::SearchSession* session, int column) {
+  if (column < 0 || column >= kColumnCount) return;
+  SortOrder order = {session->results, column, session->sort_direction[column]};
+  SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&order),
+               reinterpret_cast<LPARAM>(CompareResultRows));
+}
+
+void ClearResults(HWND list, discovery::SearchSession* session) {
+  *session->results = discovery::ResultTable{};
+  SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
 }
 
 INT_PTR ShowSearchDialog(HWND owner, discovery::SearchAnswer* answer) {
-  INT_PTR result = DialogBoxParamA(monitor::g_monitor.module, MAKEINTRESOURCEA(IDD_SEARCH), owner,
+  INT_PTR result = DialogBoxParamA(core::g_monitor.module, MAKEINTRESOURCEA(IDD_SEARCH), owner,
                                    SearchProc, reinterpret_cast<LPARAM>(answer));
   return result == 1 ? 1 : 0;
 }

@@ -18,6 +18,14 @@ INT_PTR ShowSearchDialog(HWND owner, discovery::SearchAnswer* answer);
 // least). `text` needs room for three more characters.
 void FitTextWithEllipsis(HDC dc, char* text, int width, int margin);
 
+// The list's rows: one per found printer, listed as `index` of the results
+// is added, then sorted by address with the first row selected.
+void ListFoundPrinter(HWND list, discovery::SearchSession* session, int index);
+// Sorts the list by `column` in that column's current direction.
+void SortResults(HWND list, discovery::SearchSession* session, int column);
+// Empties the results and the list, for a new sweep.
+void ClearResults(HWND list, discovery::SearchSession* session);
+
 // Column widths used when the registry holds none, in pixels.
 inline constexpr int kDefaultColumnWidths[discovery::kColumnCount] = {110, 110, 138};
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ipp/codec.h"
-#include "monitor/text.h"
+#include "core/text.h"
 
 using namespace ipp;
 using Bytes = std::string;  // octets, always put together here by hand
@@ -48,16 +48,16 @@ Bytes Response(std::uint16_t status, const Bytes& attributes, const Bytes& end =
 
 // A port with its IPP block, as the monitor has one while it talks to a printer.
 struct IppCodec : testing::Test {
-  monitor::IppBlock ipp{};
-  monitor::PortEntry entry{};
+  core::IppBlock ipp{};
+  core::PortEntry entry{};
   std::string user, document;
   char model[kMakeAndModelSize] = "";
   std::uint8_t out[2048];
 
   IppCodec() {
     entry.block = &ipp;
-    monitor::CopyText(ipp.URL, sizeof(ipp.URL), "ipp://printer/ipp");
-    monitor::CopyText(ipp.Language, sizeof(ipp.Language), "en-us");
+    core::CopyText(ipp.URL, sizeof(ipp.URL), "ipp://printer/ipp");
+    core::CopyText(ipp.Language, sizeof(ipp.Language), "en-us");
     ipp.request_id = 1;
   }
   void Names(const std::string& u, const std::string& d) {
@@ -141,7 +141,7 @@ TEST_F(IppCodec, StatusStateReasonsAndIntegers) {
                          Attr(0x44, "", Bytes("media-jam-error\0x", 17)) + Attr(0x44, "", "") +
                          "\4" + Attr(0x44, "", "media-empty-error")));
   EXPECT_EQ(entry.printer_status, 0u);
-  EXPECT_EQ(ipp.severity, kSeverityBitNone);
+  EXPECT_EQ(ipp.severity, core::kSeverityBitNone);
 
   Decode(Response(0, Attr(0x22, "Printer-Is-Accepting-Jobs", "\1") + Int("job-id", 93)));
   EXPECT_EQ(ipp.accepting, 1u);

@@ -1,11 +1,11 @@
-#include "monitor/passwords.h"
+#include "core/passwords.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-using namespace monitor;
+using namespace core;
 
 TEST(MailScrambling, RoundTripsEveryPrintablePassword) {
   std::string all;

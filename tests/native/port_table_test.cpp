@@ -1,4 +1,6 @@
-#include "monitor/port_table.h"
+#include "core/port_table.h"
+#include "core/port_values.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +8,7 @@
 #include <string>
 #include <vector>
 
-using namespace monitor;
+using namespace core;
 
 namespace {
 
@@ -81,11 +83,43 @@ TEST(PortTable, UnlinkTakesOnlyTheExactName) {
   EXPECT_EQ(UnlinkPortEntry(&t.head, "Raw2"), nullptr);
 }
 
-TEST(PortTable, EveryKindHasABlockButPassThrough) {
-  EXPECT_EQ(BlockSize(kLpr), sizeof(LprBlock));
-  EXPECT_EQ(BlockSize(kIpp), sizeof(IppBlock));
-  EXPECT_EQ(BlockSize(kRaw), sizeof(RawBlock));
-  EXPECT_EQ(BlockSize(kMail), sizeof(MailBlock));
+TEST(PortValues, ANewEntryKeepsItsSettingsAndTakesTheKindsDefaults) {
+  MailBlock mail{};
+  CopyText(mail.Subject, sizeof(mail.Subject), "Hi");
+  mail.DivideFile = 1;
+  mail.DivideSize = 99;
+  mail.AuthType = 2;
+  MailBlock copy{};
+  CopySettings(kMail, &copy, &mail);
+  EXPECT_STREQ(copy.Subject, "Hi");
+  EXPECT_EQ(copy.AuthType, 2u);
+  EXPECT_EQ(copy.DivideFile, 0u);
+  EXPECT_EQ(copy.DivideSize, 50u);
+  mail.EditBody = 1;  // a body typed at each print: no fixed texts to keep
+  MailBlock typed{};
+  CopySettings(kMail, &typed, &mail);
+  EXPECT_STREQ(typed.Subject, "");
+
+  IppBlock ipp{};
+  CopyText(ipp.UserName, sizeof(ipp.UserName), "alice");
+  ipp.Base64 = 1;
+  ipp.Chunked = 1;
+  IppBlock ipp_copy{};
+  CopySettings(kIpp, &ipp_copy, &ipp);
+  EXPECT_STREQ(ipp_copy.UserName, "");
+  EXPECT_EQ(ipp_copy.Base64, 0u);
+  EXPECT_EQ(ipp_copy.Chunked, 1u);
+  EXPECT_EQ(ipp_copy.MaxChunk, 4096u);
+
+  LprBlock lpr{};
+  for (char& c : lpr.HostName) c = 'h';  // not terminated: never read past the field
+  LprBlock lpr_copy{};
+  CopySettings(kLpr, &lpr_copy, &lpr);
+  EXPECT_EQ(std::string(lpr_copy.HostName), std::string(64, 'h'));
+  LprBlock empty{};
+  CopySettings(kLpr, &empty, nullptr);
+  EXPECT_EQ(empty.NonRFCPorts, 1u);
+
   EXPECT_EQ(BlockSize(kPassThrough), 0u);
   EXPECT_EQ(BlockSize(77), 0u);
 }

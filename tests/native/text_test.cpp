@@ -1,11 +1,11 @@
-#include "monitor/text.h"
+#include "core/text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-using namespace monitor;
+using namespace core;
 
 namespace {
 

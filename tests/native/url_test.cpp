@@ -1,19 +1,19 @@
-#include "ipp/url.h"
+#include "core/url.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "monitor/text.h"
+#include "core/text.h"
 
-using monitor::IppBlock;
+using core::IppBlock;
 
 namespace {
 
 bool Parse(const std::string& url, IppBlock* b) {
   *b = IppBlock{};
-  monitor::CopyText(b->URL, sizeof(b->URL), url.c_str());
-  return ipp::ParseUrl(b);
+  core::CopyText(b->URL, sizeof(b->URL), url.c_str());
+  return core::ParseUrl(b);
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string>
 
-#include "monitor/ini.h"
+#include "core/ini.h"
 #include "tests/wine/monitor_fixture.h"
 
-using namespace monitor;
+using namespace core;
 using namespace wine_test;
 
 namespace {

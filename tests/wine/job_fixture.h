@@ -13,9 +13,10 @@
 
 #include "host/winspool/standin.h"
 #include "monitor/job.h"
-#include "monitor/monitor.h"
-#include "monitor/state.h"
-#include "monitor/store.h"
+#include "monitor/prompts.h"
+#include "core/ports.h"
+#include "core/state.h"
+#include "core/store.h"
 #include "tests/wine/monitor_fixture.h"
 
 namespace wine_test {
@@ -39,7 +40,7 @@ struct FakePrinter {
 inline FakePrinter g_printer;
 inline bool g_writing = false;
 
-inline bool FakeSend(monitor::PortEntry* port, const std::uint8_t* data, std::uint32_t size,
+inline bool FakeSend(core::PortEntry* port, const std::uint8_t* data, std::uint32_t size,
                      std::uint32_t* written) {
   ++g_printer.calls;
   if (g_writing) ++g_printer.direct_calls;
@@ -59,11 +60,11 @@ inline bool FakeSend(monitor::PortEntry* port, const std::uint8_t* data, std::ui
   g_printer.received.append(reinterpret_cast<const char*>(data), size);
   port->bytes_sent += size;
   *written = size;
-  monitor::ClearFlags(port, monitor::kErrorState);
+  core::ClearFlags(port, core::kErrorState);
   return true;
 }
 
-inline bool FakeEnd(monitor::PortEntry*) {
+inline bool FakeEnd(core::PortEntry*) {
   ++g_printer.end_calls;
   return true;
 }
@@ -100,15 +101,17 @@ class JobTest : public ::testing::Test {
     SetString(MonitorKey(), "InstallPath", install_);
     VexaSpoolNewPrinter printer{kPrinter, "JobPort", 0, 0, 0};
     ASSERT_TRUE(spool_.AddPrinter(&printer));
-    for (auto& sender : monitor::g_monitor.senders) sender = {FakeSend, FakeEnd};
-    monitor::g_monitor.clock.pause = FakePause;
+    for (auto& sender : core::g_monitor.hooks.senders) sender = {FakeSend, FakeEnd};
+    core::g_monitor.hooks.retry_prompt = monitor::RetryPrompt;
+    core::g_monitor.clock.pause = FakePause;
     g_printer = FakePrinter{};
     g_clock = FakeClock{};
     g_writing = false;
   }
   void TearDown() override {
-    monitor::g_monitor.clock.pause = nullptr;
-    monitor::g_monitor.dialogs = {};
+    core::g_monitor.clock.pause = nullptr;
+    core::g_monitor.hooks.retry_dialog = nullptr;
+    core::g_monitor.hooks.password_dialog = nullptr;
   }
 
   DWORD AddJob(DWORD status = JOB_STATUS_SPOOLING, DWORD size = 0, const char* type = "RAW") {
@@ -117,24 +120,24 @@ class JobTest : public ::testing::Test {
   }
 
   // A registered port of the kind, with its registry record, in the table.
-  monitor::PortEntry* MakePort(const char* name, std::uint32_t kind) {
-    static const monitor::MailBlock kNone{};  // the largest block: any kind's empty settings
-    monitor::CreatePortRecord(&kNone, name, kind);
-    monitor::EnterLock();
-    if (monitor::FindPort(name) != nullptr) monitor::RemovePortEntry(name);
-    monitor::PortEntry* port = monitor::AddPortEntry(nullptr, name, nullptr, kind);
-    monitor::LeaveLock();
+  core::PortEntry* MakePort(const char* name, std::uint32_t kind) {
+    static const core::MailBlock kNone{};  // the largest block: any kind's empty settings
+    core::CreatePortRecord(&kNone, name, kind);
+    core::EnterLock();
+    if (core::FindPort(name) != nullptr) core::RemovePortEntry(name);
+    core::PortEntry* port = core::AddPortEntry(nullptr, name, nullptr, kind);
+    core::LeaveLock();
     return port;
   }
 
-  bool Start(monitor::PortEntry* port, DWORD job, const char* printer = kPrinter) {
+  bool Start(core::PortEntry* port, DWORD job, const char* printer = kPrinter) {
     DOC_INFO_1A info{const_cast<char*>("report.txt"), nullptr, const_cast<char*>("RAW")};
     return monitor::StartDocPort(port, const_cast<char*>(printer), job, 1,
                                  reinterpret_cast<LPBYTE>(&info));
   }
 
   // Writes the job in pieces, as the spooler does.
-  void Write(monitor::PortEntry* port, std::string data) {
+  void Write(core::PortEntry* port, std::string data) {
     g_writing = true;
     for (std::size_t at = 0; at < data.size(); at += 1000) {
       DWORD n = static_cast<DWORD>(std::min<std::size_t>(1000, data.size() - at)), written = 0;
@@ -162,9 +165,9 @@ class JobTest : public ::testing::Test {
 };
 
 // The entry is idle again: nothing of the job is left behind.
-inline void ExpectIdle(const monitor::PortEntry* port) {
-  EXPECT_EQ(port->flags & (monitor::kJobActive | monitor::kWriteFailed | monitor::kErrorState |
-                           monitor::kWatchRequested | monitor::kWatchRunning),
+inline void ExpectIdle(const core::PortEntry* port) {
+  EXPECT_EQ(port->flags & (core::kJobActive | core::kWriteFailed | core::kErrorState |
+                           core::kWatchRequested | core::kWatchRunning),
             0u);
   EXPECT_EQ(port->printer, nullptr);
   EXPECT_EQ(port->spool_file, INVALID_HANDLE_VALUE);

@@ -6,6 +6,7 @@
 
 #include "tests/wine/job_fixture.h"
 
+using namespace core;
 using namespace monitor;
 using namespace wine_test;
 
@@ -76,7 +77,7 @@ TEST_F(JobTest, EachKindSendsDirectOrAtTheEndAsItsSettingsAndTheJobSay) {
 TEST_F(JobTest, TheResendLoopSendsEveryByteOnceInOrder) {
   SetDword(MonitorKey(), "SendBufSize", 4096);
   static int prompts;
-  g_monitor.dialogs.retry_prompt = [](PortEntry*) -> INT_PTR { return ++prompts, 1; };
+  g_monitor.hooks.retry_dialog = [](PortEntry*) -> INT_PTR { return ++prompts, 1; };
   // A time-out asks and resumes at the first unsent byte; a lost connection
   // is retried without asking, and this printer drops what it had.
   const struct { std::uint32_t code, partial; bool restart; int prompts; } rows[] = {

@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "monitor/state.h"
-#include "monitor/text.h"
+#include "core/state.h"
+#include "core/text.h"
 
 namespace wine_test {
 
 inline constexpr char kTestMonitor[] = "Vexa Test Network Printer Port";
 
 inline std::string MonitorKey() {
-  return std::string(monitor::kMonitorsKey) + "\\" + kTestMonitor;
+  return std::string(core::kMonitorsKey) + "\\" + kTestMonitor;
 }
 inline std::string PortsKey() { return MonitorKey() + "\\Ports"; }
 inline std::string PortKey(const std::string& name) { return PortsKey() + "\\" + name; }
@@ -32,13 +32,13 @@ inline void DeleteTree(HKEY root, const std::string& path) {
 inline void UseTestMonitor() {
   static bool initialised = false;
   if (!initialised) {
-    InitializeCriticalSection(&monitor::g_monitor.lock);
+    InitializeCriticalSection(&core::g_monitor.lock);
     initialised = true;
   }
-  monitor::CopyText(monitor::g_monitor.name, sizeof(monitor::g_monitor.name), kTestMonitor);
-  monitor::CopyText(monitor::g_monitor.monitor_key, sizeof(monitor::g_monitor.monitor_key),
+  core::CopyText(core::g_monitor.name, sizeof(core::g_monitor.name), kTestMonitor);
+  core::CopyText(core::g_monitor.monitor_key, sizeof(core::g_monitor.monitor_key),
                     MonitorKey().c_str());
-  monitor::CopyText(monitor::g_monitor.ports_key, sizeof(monitor::g_monitor.ports_key),
+  core::CopyText(core::g_monitor.ports_key, sizeof(core::g_monitor.ports_key),
                     PortsKey().c_str());
   DeleteTree(HKEY_LOCAL_MACHINE, MonitorKey());
   HKEY key;

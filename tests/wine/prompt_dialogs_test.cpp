@@ -10,8 +10,8 @@
 #include <string>
 
 #include "host/winspool/standin.h"
-#include "monitor/prompts.h"
-#include "monitor/state.h"
+#include "core/retry.h"
+#include "core/state.h"
 #include "resources/prompts.h"
 #include "tests/wine/gui/dialog_fixture.h"
 #include "tests/wine/gui/gui.h"
@@ -33,19 +33,19 @@ class PromptDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
     port_.block = &ipp_;
-    port_.kind = port_.block_kind = monitor::kIpp;
+    port_.kind = port_.block_kind = core::kIpp;
     std::string folder = gui::UseInstallFolder("vexa_prompts_test");
     gui::WriteIni(folder, "NIMDLG.INI", kDialogTexts);
     gui::WriteIni(folder, "NIMMES.INI", kMessageTexts);
   }
   // The sending side writes the state under the lock it shares with the prompt.
   void SetState(std::uint8_t state) {
-    monitor::EnterLock();
+    core::EnterLock();
     port_.prompt_state = state;
-    monitor::LeaveLock();
+    core::LeaveLock();
   }
   // The retry prompt for a message id, or the password prompt (-1).
-  HWND Open(std::int64_t message_id = monitor::kMessageTimeout) {
+  HWND Open(std::int64_t message_id = core::kMessageTimeout) {
     bool retry = message_id >= 0;
     port_.prompt_message_id = static_cast<std::uint32_t>(message_id);
     auto* show = retry ? ui::ShowRetryPrompt : ui::ShowPasswordPrompt;
@@ -65,8 +65,8 @@ class PromptDialogs : public ::testing::Test {
     return std::to_string(ipp_.Base64) + ":" + ipp_.UserName + "/" + ipp_.PassWord;
   }
 
-  monitor::PortEntry port_ = {};
-  monitor::IppBlock ipp_ = {};
+  core::PortEntry port_ = {};
+  core::IppBlock ipp_ = {};
   std::unique_ptr<gui::Modal> modal_;
 };
 
@@ -112,11 +112,11 @@ TEST_F(PromptDialogs, RetryPromptTimersAndCancelFollowTheSendersState) {
   };
   // A close request before the 10-second tick means the sender's retry worked.
   HWND dialog = Open();
-  SetState(monitor::kPromptClose);
+  SetState(core::kPromptClose);
   EXPECT_TRUE(gui::SendTimer(dialog, ui::kFirstTimer));
   EXPECT_EQ(Answer(dialog, 0), 1);
 
-  SetState(monitor::kPromptStop);
+  SetState(core::kPromptStop);
   dialog = Open();
   Sleep(1500);  // well before the 10-second tick
   EXPECT_EQ(Answer(dialog, IDCANCEL), 0);
@@ -125,7 +125,7 @@ TEST_F(PromptDialogs, RetryPromptTimersAndCancelFollowTheSendersState) {
   // After 10 s the sender retries under the prompt: stopping must cancel the job.
   dialog = Open();
   EXPECT_TRUE(gui::SendTimer(dialog, ui::kFirstTimer));
-  EXPECT_EQ(port_.prompt_state, monitor::kPromptUnanswered);
+  EXPECT_EQ(port_.prompt_state, core::kPromptUnanswered);
   EXPECT_TRUE(gui::SendTimer(dialog, ui::kFlashTimer));
   EXPECT_TRUE(IsWindowVisible(dialog)) << "stays up while the sender retries";
   EXPECT_FALSE(job_cancelled());
@@ -136,7 +136,7 @@ TEST_F(PromptDialogs, RetryPromptTimersAndCancelFollowTheSendersState) {
   // From the 10-second tick on, the 1-second timer runs by itself.
   dialog = Open();
   EXPECT_TRUE(gui::SendTimer(dialog, ui::kFirstTimer));
-  SetState(monitor::kPromptClose);
+  SetState(core::kPromptClose);
   EXPECT_EQ(Answer(dialog, 0, 3000), 0);
 }
 
@@ -187,7 +187,7 @@ TEST_F(PromptDialogs, ShippedTextsFitAndScreenshots) {
     SCOPED_TRACE("message id " + std::to_string(id));
     HWND dialog = Open(id);
     check(dialog, {{IDC_RETRY, true}, {IDCANCEL, true}, {IDC_RETRY_TEXT, false}},
-          id == monitor::kMessageNoAnswer ? "retry_prompt" : nullptr);
+          id == core::kMessageNoAnswer ? "retry_prompt" : nullptr);
     EXPECT_EQ(Answer(dialog, IDC_RETRY), 1);
   }
   HWND dialog = Open(-1);

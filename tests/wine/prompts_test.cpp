@@ -7,9 +7,11 @@
 #include <fstream>
 #include <string>
 
+#include "core/retry.h"
 #include "monitor/prompts.h"
 #include "tests/wine/job_fixture.h"
 
+using namespace core;
 using namespace monitor;
 using namespace wine_test;
 
@@ -55,8 +57,8 @@ struct Prompts : JobTest {
     g_yes = true;
     g_prompt_waits = false;
     g_hook = SetWindowsHookExA(WH_CBT, AnswerBox, nullptr, GetCurrentThreadId());
-    g_monitor.dialogs.retry_prompt = FakeRetryPrompt;
-    g_monitor.dialogs.password_prompt = [](PortEntry*) -> INT_PTR { return g_yes; };
+    g_monitor.hooks.retry_dialog = FakeRetryPrompt;
+    g_monitor.hooks.password_dialog = [](PortEntry*) -> INT_PTR { return g_yes; };
     port_ = MakePort("IppPrompt", kIpp);
   }
   void TearDown() override {
@@ -68,7 +70,7 @@ struct Prompts : JobTest {
     g_box.clear();
     g_message = 0;
     port_->send_error = code;
-    return RetryPrompt(port_);
+    return monitor::RetryPrompt(port_);
   }
   PortEntry* port_;
 };

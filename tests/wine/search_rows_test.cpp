@@ -55,7 +55,6 @@ class SearchRows : public ::testing::Test {
     results_ = new discovery::ResultTable{};
     session_.socket = INVALID_SOCKET;
     session_.results = results_;
-    session_.list = list_;
     session_.sort_direction[0] = discovery::kSortAscending;
     session_.sort_direction[1] = session_.sort_direction[2] = discovery::kSortDescending;
   }
@@ -66,7 +65,9 @@ class SearchRows : public ::testing::Test {
 
   int Add(const std::string& description, const std::string& hardware, const char* sender) {
     Answer answer(description, hardware);
-    return discovery::AddFoundPrinter(nullptr, &session_, answer.slots, Address(sender));
+    int index = discovery::AddFoundPrinter(&session_, answer.slots, Address(sender));
+    if (index >= 0) ui::ListFoundPrinter(list_, &session_, index);
+    return index >= 0 ? 1 : 0;
   }
   int Rows() { return wine_test::ListRows(list_); }
   std::string Cell(int row, int column) { return wine_test::ListCell(list_, row, column); }
@@ -118,12 +119,12 @@ TEST_F(SearchRows, EveryNewRowIsSortedByAddressAndTheFirstRowSelected) {
   // Sorted by another column meanwhile: a new answer re-sorts by address,
   // in the address column's own direction.
   session_.sort_direction[2] = discovery::kSortAscending;
-  discovery::SortResults(&session_, 2);
+  ui::SortResults(list_, &session_, 2);
   session_.sort_direction[0] = discovery::kSortDescending;
   Add("Harlune", Mac(4), "172.16.0.1");
   EXPECT_EQ(Column(0), (V{"192.168.0.9", "192.168.0.10", "172.16.0.1", "10.1.1.1"}));
 
-  discovery::ClearResults(&session_);
+  ui::ClearResults(list_, &session_);
   EXPECT_EQ(Rows(), 0);
   EXPECT_EQ(results_->count, 0u);
   EXPECT_EQ(Add("Harlune", Mac(1), "192.168.0.9"), 1);  // listed again after a new search

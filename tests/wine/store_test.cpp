@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "monitor/passwords.h"
-#include "monitor/store.h"
-#include "monitor/text.h"
+#include "core/passwords.h"
+#include "core/port_values.h"
+#include "core/store.h"
+#include "core/text.h"
 #include "tests/wine/monitor_fixture.h"
 
-using namespace monitor;
+using namespace core;
 using namespace wine_test;
 
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "monitor/state.h"
+#include "core/state.h"
 #include "tests/wine/monitor_fixture.h"
 
 namespace gui {
@@ -16,7 +16,7 @@ namespace gui {
 // INI files until the test writes some.
 inline std::string UseInstallFolder(const char* name) {
   wine_test::UseTestMonitor();
-  monitor::g_monitor.module = GetModuleHandleA(nullptr);
+  core::g_monitor.module = GetModuleHandleA(nullptr);
   char temp[MAX_PATH];
   GetTempPathA(sizeof(temp), temp);
   std::string folder = std::string(temp) + name;
@@ -31,7 +31,7 @@ inline std::string UseInstallFolder(const char* name) {
 // the test EXE; for pictures of the dialogs as a user sees them.
 inline std::string UseShippedTexts() {
   wine_test::UseTestMonitor();
-  monitor::g_monitor.module = GetModuleHandleA(nullptr);
+  core::g_monitor.module = GetModuleHandleA(nullptr);
   char exe[MAX_PATH];
   GetModuleFileNameA(nullptr, exe, sizeof(exe));
   std::string folder(exe);

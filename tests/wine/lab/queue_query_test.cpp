@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "discovery/query.h"
+#include "ui/queue_list.h"
 #include "discovery/query_wire.h"
 #include "tests/wine/lab/lab.h"
 
@@ -121,11 +122,11 @@ struct Page {
     window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     HWND edit = CreateWindowExA(0, "EDIT", server, WS_CHILD, 0, 0, 100, 20, window,
-                                reinterpret_cast<HMENU>(discovery::kServerAddressField),
+                                reinterpret_cast<HMENU>(ui::kServerAddressField),
                                 GetModuleHandleA(nullptr), nullptr);
     (void)edit;
     combo = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 30, 100, 200, window,
-                            reinterpret_cast<HMENU>(discovery::kQueueCombo),
+                            reinterpret_cast<HMENU>(ui::kQueueCombo),
                             GetModuleHandleA(nullptr), nullptr);
   }
   ~Page() { DestroyWindow(window); }
@@ -151,16 +152,16 @@ const Names kDefaults = {"lp", "lp_p1", "lp_p2", "lp_s1", "sp"};
 TEST(QueueList, ServerPortsBecomeQueueNamesReplacingTheList) {
   Page page(ServerText().c_str());
   page.Add("old");
-  EXPECT_EQ(discovery::FillQueueList(page.window, kOnePiece), 0);
+  EXPECT_EQ(ui::FillQueueList(page.window, kOnePiece), 0);
   EXPECT_EQ(page.Queues(), (Names{"lp_p1", "lp_s1"}));
   EXPECT_EQ(page.Selected(), 0);
 
-  discovery::FillQueueList(page.window, kPrinterNames);
+  ui::FillQueueList(page.window, kPrinterNames);
   EXPECT_EQ(page.Queues(), (Names{"lp", "lp"}));
 
   // An answer with no port the monitor knows leaves the list empty, and an
   // empty list is never left to the user.
-  discovery::FillQueueList(page.window, kUnknownNames);
+  ui::FillQueueList(page.window, kUnknownNames);
   EXPECT_EQ(page.Queues(), kDefaults);
   EXPECT_EQ(page.Selected(), 0);
 }
@@ -170,7 +171,7 @@ TEST(QueueList, ASilentServerIsGivenUpAfterFiveTriesAndTheListKept) {
   page.Add("kept");
   page.Add("also kept");
   DWORD start = GetTickCount();
-  discovery::FillQueueList(page.window, kSilent);
+  ui::FillQueueList(page.window, kSilent);
   DWORD took = GetTickCount() - start;
   EXPECT_EQ(page.Queues(), (Names{"kept", "also kept"}));
   EXPECT_EQ(page.Selected(), 0);
@@ -181,13 +182,13 @@ TEST(QueueList, ASilentServerIsGivenUpAfterFiveTriesAndTheListKept) {
   // An empty list gets the defaults even when the query failed; so does a
   // server field that holds no address at all.
   Page empty("not an address");
-  discovery::FillQueueList(empty.window, kOnePiece);
+  ui::FillQueueList(empty.window, kOnePiece);
   EXPECT_EQ(empty.Queues(), kDefaults);
 }
 
 TEST(QueueList, TheQueryRunsOnAThreadOfItsOwn) {
   Page page(ServerText().c_str());
-  ASSERT_TRUE(discovery::StartQueueQuery(page.window, kThreePieces));
+  ASSERT_TRUE(ui::StartQueueQuery(page.window, kThreePieces));
   // The thread reaches the list through messages to this thread's windows.
   DWORD start = GetTickCount();
   while (page.Queues().size() < 5 && GetTickCount() - start < 5000) {

@@ -1,10 +1,10 @@
-#include "monitor/ini.h"
+#include "core/ini.h"
 
-#include "monitor/state.h"
-#include "monitor/store.h"
-#include "monitor/text.h"
+#include "core/state.h"
+#include "core/store.h"
+#include "core/text.h"
 
-namespace monitor {
+namespace core {
 namespace {
 
 // wsprintfA never writes more than 1024 characters.
@@ -71,4 +71,4 @@ int IniMessageBox(HWND owner, const char* file, const char* section, const char*
   return MessageBoxA(owner, shown, title, style | MB_SETFOREGROUND);
 }
 
-}  // namespace monitor
+}  // namespace core

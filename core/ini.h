@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-namespace monitor {
+namespace core {
 
 inline constexpr char kMessageIni[] = "NIMMES.INI";
 inline constexpr char kDialogIni[] = "NIMDLG.INI";
@@ -30,4 +30,4 @@ inline int MessageFromIni(HWND owner, const char* key, UINT style, UINT_PTR inse
   return IniMessageBox(owner, kMessageIni, kMessageSection, key, kTitleKey, style, insert);
 }
 
-}  // namespace monitor
+}  // namespace core

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace monitor {
+namespace core {
 
 // E-mail ports ("AuthPass"): each byte plus (or minus) the key "rovka",
 // used cyclically. Return the string length afterwards, counted afresh: a
@@ -26,4 +26,4 @@ std::size_t EncodePassword(std::uint8_t out[kIppPasswordStored], const char* tex
 // password comes out empty and false is returned.
 bool DecodePassword(char out[kIppPasswordChars + 1], const std::uint8_t* stored, std::size_t size);
 
-}  // namespace monitor
+}  // namespace core

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace monitor {
+namespace core {
 
 std::size_t TextLength(const char* text);
 
@@ -97,4 +97,4 @@ struct ByteWriter {
 inline constexpr std::size_t kMonitorNameSize = 38;  // 37 characters and the zero
 void MonitorNameFromPath(const char* module_path, char out[kMonitorNameSize]);
 
-}  // namespace monitor
+}  // namespace core

@@ -1,9 +1,9 @@
 // Ordering and lookup of the port table. The caller holds the global lock and
 // owns allocation; these functions only link, unlink and compare.
 #pragma once
-#include "monitor/port_entry.h"
+#include "core/port_entry.h"
 
-namespace monitor {
+namespace core {
 
 // Longest name first; among equal lengths the older entry stays in front.
 void InsertByNameLength(PortEntry** head, PortEntry* entry);
@@ -18,4 +18,4 @@ PortEntry* FindExactEntry(PortEntry* head, const char* name);
 // Unlinks the first entry matching FindExactEntry and returns it, or null.
 PortEntry* UnlinkPortEntry(PortEntry** head, const char* name);
 
-}  // namespace monitor
+}  // namespace core

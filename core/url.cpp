@@ -1,10 +1,10 @@
-#include "ipp/url.h"
+#include "core/url.h"
 
-#include "monitor/text.h"
+#include "core/text.h"
 
-namespace ipp {
+namespace core {
 
-bool ParseUrl(monitor::IppBlock* block) {
+bool ParseUrl(IppBlock* block) {
   block->host[0] = '\0';
   block->path[0] = '\0';
   block->transport_index = 0;
@@ -21,9 +21,9 @@ bool ParseUrl(monitor::IppBlock* block) {
     }
   }
   scheme[i] = '\0';
-  if (monitor::EqualNoCase(scheme, "http://")) {
+  if (core::EqualNoCase(scheme, "http://")) {
     block->port = 80;
-  } else if (monitor::EqualNoCase(scheme, "ipp://")) {
+  } else if (core::EqualNoCase(scheme, "ipp://")) {
     block->port = 631;
   } else {
     return false;
@@ -34,23 +34,23 @@ bool ParseUrl(monitor::IppBlock* block) {
   while (rest[host_length] != '\0' && rest[host_length] != '/') ++host_length;
   if (host_length == 0 || host_length >= sizeof(block->host)) return false;
   const char* path = rest + host_length;
-  if (monitor::TextLength(path) >= sizeof(block->path)) return false;
+  if (core::TextLength(path) >= sizeof(block->path)) return false;
   for (std::size_t k = 0; k < host_length; ++k) block->host[k] = rest[k];
   block->host[host_length] = '\0';
-  monitor::CopyText(block->path, sizeof(block->path), path);
+  core::CopyText(block->path, sizeof(block->path), path);
 
   for (char* p = block->host; *p != '\0'; ++p) {
     if (*p != ':') continue;
     *p = '\0';
-    std::int32_t port = monitor::ParseNumber(p + 1, 10);
+    std::int32_t port = core::ParseNumber(p + 1, 10);
     // ParseNumber stops at no digit in base 10 but may give -1 for text.
     if (port <= 0 || port > 65535) return false;
     block->port = static_cast<std::uint32_t>(port);
     break;
   }
   if (block->host[0] == '\0') return false;
-  if (block->path[0] == '\0') monitor::CopyText(block->path, sizeof(block->path), "/");
+  if (block->path[0] == '\0') core::CopyText(block->path, sizeof(block->path), "/");
   return true;
 }
 
-}  // namespace ipp
+}  // namespace core

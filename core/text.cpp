@@ -1,6 +1,6 @@
-#include "monitor/text.h"
+#include "core/text.h"
 
-namespace monitor {
+namespace core {
 namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -112,4 +112,4 @@ void MonitorNameFromPath(const char* module_path, char out[kMonitorNameSize]) {
   AppendText(out, kMonitorNameSize, kSuffix);
 }
 
-}  // namespace monitor
+}  // namespace core

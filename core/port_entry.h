@@ -1,11 +1,12 @@
 // A port's settings and per-job state. No Windows header here: handles are
 // opaque pointers and sockets pointer-sized integers, so the table logic and
 // the codecs that touch these records build and run on Linux as well.
+// Fields named after a registry value keep the value's spelling.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-namespace monitor {
+namespace core {
 
 using Handle = void*;
 using Socket = std::uintptr_t;
@@ -48,6 +49,12 @@ struct LprBlock {
   std::uint32_t NonByteCount;
 };
 
+// Severity bits of printer-state-reasons, kept in IppBlock::severity.
+inline constexpr std::uint16_t kSeverityBitNone = 1;
+inline constexpr std::uint16_t kSeverityBitReport = 2;
+inline constexpr std::uint16_t kSeverityBitWarning = 4;
+inline constexpr std::uint16_t kSeverityBitError = 8;
+
 struct IppBlock {
   Socket data_socket;
   Socket status_socket;
@@ -66,7 +73,7 @@ struct IppBlock {
   std::uint32_t JobSheets;
   std::uint32_t Base64;
   std::uint32_t accepting;
-  std::uint16_t severity;
+  std::uint16_t severity;  // kSeverityBit* of the printer's state reasons
   char UserName[65];
   char PassWord[65];  // clear text, for the Authorization header
   char Language[17];
@@ -141,7 +148,4 @@ inline IppBlock* Ipp(PortEntry* p) { return static_cast<IppBlock*>(p->block); }
 inline RawBlock* Raw(PortEntry* p) { return static_cast<RawBlock*>(p->block); }
 inline MailBlock* Mail(PortEntry* p) { return static_cast<MailBlock*>(p->block); }
 
-// Size of the protocol block of a kind; 0 for kinds that have none.
-std::size_t BlockSize(std::uint32_t kind);
-
-}  // namespace monitor
+}  // namespace core

@@ -1,15 +1,13 @@
-#include "monitor/store.h"
+#include "core/store.h"
 
-#include "ipp/url.h"
-#include "monitor/passwords.h"
-#include "monitor/state.h"
-#include "monitor/text.h"
+#include "core/passwords.h"
+#include "core/port_values.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "core/url.h"
 
-namespace monitor {
+namespace core {
 namespace {
-
-constexpr DWORD kLprTimeout = 900000;
-constexpr DWORD kIppTimeout = 180000;
 
 void PortKeyPath(const char* port_name, char* out, std::size_t size) {
   CopyText(out, size, g_monitor.ports_key);
@@ -73,6 +71,41 @@ void LoadBinaryText(HKEY key, const char* name, char* field, DWORD size) {
   LoadBinary(key, name, field, size - 1);
 }
 
+void LoadIppPassword(HKEY key, const char* name, char* field) {
+  std::uint8_t stored[kIppPasswordStored];
+  long size = LoadBinary(key, name, stored, sizeof(stored));
+  if (size >= 0) DecodePassword(field, stored, static_cast<std::size_t>(size));
+}
+
+void LoadValue(HKEY key, const PortValue& v, std::uint8_t* block) {
+  void* field = block + v.offset;
+  switch (v.type) {
+    case ValueType::kDword: LoadDword(key, v.name, static_cast<std::uint32_t*>(field)); break;
+    case ValueType::kWord: LoadWord(key, v.name, static_cast<std::uint16_t*>(field)); break;
+    case ValueType::kString: LoadString(key, v.name, static_cast<char*>(field), v.size); break;
+    case ValueType::kBinaryText: LoadBinaryText(key, v.name, static_cast<char*>(field), v.size); break;
+    case ValueType::kIppPassword: LoadIppPassword(key, v.name, static_cast<char*>(field)); break;
+  }
+}
+
+// Conditional values are read last: their condition looks at values of
+// the same key.
+void LoadBlock(HKEY key, std::uint32_t kind, void* block) {
+  const KindValues* k = ValuesOf(kind);
+  if (k == nullptr) return;
+  auto* base = static_cast<std::uint8_t*>(block);
+  for (std::size_t i = 0; i < k->count; ++i) {
+    const PortValue& v = k->values[i];
+    if (v.load == OnLoad::kReset) SetDefault(v, block);
+    if (v.condition == Condition::kAlways) LoadValue(key, v, base);
+  }
+  for (std::size_t i = 0; i < k->count; ++i) {
+    const PortValue& v = k->values[i];
+    if (v.condition != Condition::kAlways && ConditionHolds(v, block)) LoadValue(key, v, base);
+  }
+  if (kind == kIpp) ParseUrl(static_cast<IppBlock*>(block));
+}
+
 void WriteString(HKEY key, const char* name, const char* text) {
   RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), TextLength(text));
 }
@@ -81,115 +114,45 @@ void WriteBytes(HKEY key, const char* name, const void* data, DWORD size) {
   RegSetValueExA(key, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size);
 }
 
-void WriteTextBytes(HKEY key, const char* name, const char* text) {
-  WriteBytes(key, name, text, TextLength(text));
+void WriteNewValue(HKEY key, const PortValue& v, const std::uint8_t* settings) {
+  bool given = v.create == OnCreate::kSettings;
+  const std::uint8_t* field = settings + v.offset;
+  switch (v.type) {
+    case ValueType::kDword:
+    case ValueType::kWord: {
+      DWORD n = v.fallback;
+      if (given && v.type == ValueType::kDword) CopyMemory(&n, field, sizeof(std::uint32_t));
+      if (given && v.type == ValueType::kWord) n = *reinterpret_cast<const std::uint16_t*>(field);
+      WriteDword(key, v.name, n);
+      break;
+    }
+    case ValueType::kString:
+      WriteString(key, v.name, given ? reinterpret_cast<const char*>(field) : "");
+      break;
+    case ValueType::kBinaryText: {
+      const char* text = given ? reinterpret_cast<const char*>(field) : "";
+      WriteBytes(key, v.name, text, TextLength(text));
+      break;
+    }
+    case ValueType::kIppPassword: {
+      // A new key's password is one zero byte: too short to be a count, so
+      // it loads as no password until the configure dialog writes one.
+      static constexpr BYTE kNoPassword = 0;
+      WriteBytes(key, v.name, &kNoPassword, 1);
+      break;
+    }
+  }
 }
 
 void WriteNewValues(HKEY key, const void* settings, std::uint32_t kind) {
-  switch (kind) {
-    case kLpr: {
-      auto* s = static_cast<const LprBlock*>(settings);
-      WriteDword(key, "CmdTmout", kLprTimeout);
-      WriteDword(key, "DatTmout", kLprTimeout);
-      WriteString(key, "HostName", s->HostName);
-      WriteString(key, "PortName", s->PortName);
-      WriteDword(key, "PortNum", s->PortNum);
-      WriteDword(key, "NonRFCPorts", 1);
-      WriteDword(key, "NonByteCount", 0);
-      break;
-    }
-    case kIpp: {
-      auto* s = static_cast<const IppBlock*>(settings);
-      static constexpr BYTE kNoPassword = 0;
-      WriteDword(key, "CmdTmout", kIppTimeout);
-      WriteDword(key, "DatTmout", kIppTimeout);
-      WriteString(key, "URL", s->URL);
-      WriteDword(key, "UseProxy", s->UseProxy);
-      WriteString(key, "ProxyName", s->ProxyName);
-      WriteDword(key, "ProxyNum", s->ProxyNum);
-      WriteDword(key, "Chunked", s->Chunked);
-      WriteDword(key, "MaxChunk", 4096);
-      WriteString(key, "Language", s->Language);
-      WriteDword(key, "Base64", 0);
-      WriteString(key, "UserName", "");
-      WriteBytes(key, "PassWord", &kNoPassword, 1);
-      WriteDword(key, "JobSheets", 0);
-      break;
-    }
-    case kRaw: {
-      auto* s = static_cast<const RawBlock*>(settings);
-      WriteDword(key, "CmdTmout", kLprTimeout);
-      WriteDword(key, "DatTmout", kLprTimeout);
-      WriteString(key, "HostName", s->HostName);
-      WriteDword(key, "PortNum", s->PortNum);
-      break;
-    }
-    case kMail: {
-      auto* s = static_cast<const MailBlock*>(settings);
-      WriteString(key, "SmtpServer", s->SmtpServer);
-      WriteString(key, "FromName", s->FromName);
-      WriteString(key, "FromAddr", s->FromAddr);
-      WriteString(key, "ToAddr", s->ToAddr);
-      WriteTextBytes(key, "Subject", s->Subject);
-      WriteTextBytes(key, "Body", s->Body);
-      WriteTextBytes(key, "Signature", s->Signature);
-      WriteDword(key, "NoPrint", s->NoPrint);
-      WriteDword(key, "EditBody", s->EditBody);
-      WriteDword(key, "DivideFile", s->DivideFile);
-      WriteDword(key, "DivideSize", s->DivideSize);
-      WriteDword(key, "CharCode", s->CharCode);
-      WriteString(key, "AuthID", s->AuthID);
-      WriteTextBytes(key, "AuthPass", s->AuthPass);
-      WriteDword(key, "AuthType", s->AuthType);
-      break;
-    }
-    default:
-      break;
+  const KindValues* k = ValuesOf(kind);
+  if (k == nullptr) return;
+  if (k->timeout != 0) {
+    WriteDword(key, "CmdTmout", k->timeout);
+    WriteDword(key, "DatTmout", k->timeout);
   }
-}
-
-void LoadIpp(HKEY key, IppBlock* b) {
-  LoadString(key, "URL", b->URL, sizeof(b->URL));
-  ipp::ParseUrl(b);
-  LoadString(key, "Language", b->Language, sizeof(b->Language));
-  LoadDword(key, "Chunked", &b->Chunked);
-  LoadDword(key, "MaxChunk", &b->MaxChunk);
-  ZeroMemory(b->UserName, sizeof(b->UserName));
-  ZeroMemory(b->PassWord, sizeof(b->PassWord));
-  LoadDword(key, "Base64", &b->Base64);
-  if (b->Base64 != 0) {
-    LoadString(key, "UserName", b->UserName, sizeof(b->UserName));
-    std::uint8_t stored[kIppPasswordStored];
-    long size = LoadBinary(key, "PassWord", stored, sizeof(stored));
-    if (size >= 0) DecodePassword(b->PassWord, stored, static_cast<std::size_t>(size));
-  }
-  LoadString(key, "ProxyName", b->ProxyName, sizeof(b->ProxyName));
-  LoadDword(key, "UseProxy", &b->UseProxy);
-  LoadDword(key, "ProxyNum", &b->ProxyNum);
-  LoadDword(key, "JobSheets", &b->JobSheets);
-}
-
-void LoadMail(HKEY key, MailBlock* b) {
-  LoadString(key, "SmtpServer", b->SmtpServer, sizeof(b->SmtpServer));
-  LoadString(key, "FromName", b->FromName, sizeof(b->FromName));
-  LoadString(key, "FromAddr", b->FromAddr, sizeof(b->FromAddr));
-  LoadString(key, "ToAddr", b->ToAddr, sizeof(b->ToAddr));
-  LoadDword(key, "NoPrint", &b->NoPrint);
-  LoadDword(key, "EditBody", &b->EditBody);
-  LoadDword(key, "DivideFile", &b->DivideFile);
-  LoadDword(key, "DivideSize", &b->DivideSize);
-  LoadWord(key, "CharCode", &b->CharCode);
-  LoadDword(key, "AuthType", &b->AuthType);
-  LoadString(key, "AuthID", b->AuthID, sizeof(b->AuthID));
-  LoadBinaryText(key, "AuthPass", b->AuthPass, sizeof(b->AuthPass));
-  ZeroMemory(b->Subject, sizeof(b->Subject));
-  ZeroMemory(b->Body, sizeof(b->Body));
-  ZeroMemory(b->Signature, sizeof(b->Signature));
-  if (b->NoPrint == 0 && b->EditBody == 0) {
-    LoadBinaryText(key, "Subject", b->Subject, sizeof(b->Subject));
-    LoadBinaryText(key, "Body", b->Body, sizeof(b->Body));
-    LoadBinaryText(key, "Signature", b->Signature, sizeof(b->Signature));
-  }
+  for (std::size_t i = 0; i < k->count; ++i)
+    WriteNewValue(key, k->values[i], static_cast<const std::uint8_t*>(settings));
 }
 
 }  // namespace
@@ -276,30 +239,10 @@ LONG LoadPortRecord(PortEntry* port, const char* registry_name) {
   LoadDword(key, "PrintMode", &port->kind);
   LoadDword(key, "NonSpool", &port->NonSpool);
   LoadDword(key, "Reconnection", &port->Reconnection);
-  port->SendBufSize = ReadMonitorDword("SendBufSize", 16384);
-  if (port->block != nullptr && port->kind == port->block_kind) {
-    switch (port->kind) {
-      case kLpr: {
-        LprBlock* b = Lpr(port);
-        LoadString(key, "HostName", b->HostName, sizeof(b->HostName));
-        LoadString(key, "PortName", b->PortName, sizeof(b->PortName));
-        b->NonRFCPorts = 1;
-        LoadWord(key, "PortNum", &b->PortNum);
-        LoadDword(key, "NonRFCPorts", &b->NonRFCPorts);
-        LoadDword(key, "NonByteCount", &b->NonByteCount);
-        break;
-      }
-      case kIpp: LoadIpp(key, Ipp(port)); break;
-      case kMail: LoadMail(key, Mail(port)); break;
-      case kRaw: {
-        RawBlock* b = Raw(port);
-        LoadString(key, "HostName", b->HostName, sizeof(b->HostName));
-        LoadWord(key, "PortNum", &b->PortNum);
-        break;
-      }
-      default: break;
-    }
-  }
+  port->SendBufSize = ReadMonitorDword("SendBufSize", kDefaultSendBufSize);
+  // A "PrintMode" changed behind the monitor's back must not pour another
+  // kind's values into this block.
+  if (port->block != nullptr && port->kind == port->block_kind) LoadBlock(key, port->kind, port->block);
   RegCloseKey(key);
   return ERROR_SUCCESS;
 }
@@ -322,4 +265,4 @@ bool IsRegisteredPort(const char* name) {
   return found;
 }
 
-}  // namespace monitor
+}  // namespace core

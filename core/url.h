@@ -1,12 +1,12 @@
 // The printer URL of an IPP port: "ipp://host[:port]/path" or "http://...".
 #pragma once
-#include "monitor/port_entry.h"
+#include "core/port_entry.h"
 
-namespace ipp {
+namespace core {
 
 // Fills host, path, port and the transport index of the block from its URL.
 // False when the URL is not usable: unknown scheme, empty or over-long host,
 // a port outside 1..65535, or a path longer than the block holds.
-bool ParseUrl(monitor::IppBlock* block);
+bool ParseUrl(IppBlock* block);
 
-}  // namespace ipp
+}  // namespace core

@@ -1,18 +1,8 @@
-#include "monitor/port_table.h"
+#include "core/port_table.h"
 
-#include "monitor/text.h"
+#include "core/text.h"
 
-namespace monitor {
-
-std::size_t BlockSize(std::uint32_t kind) {
-  switch (kind) {
-    case kLpr: return sizeof(LprBlock);
-    case kIpp: return sizeof(IppBlock);
-    case kRaw: return sizeof(RawBlock);
-    case kMail: return sizeof(MailBlock);
-    default: return 0;
-  }
-}
+namespace core {
 
 void InsertByNameLength(PortEntry** head, PortEntry* entry) {
   std::size_t length = TextLength(entry->name);
@@ -57,4 +47,4 @@ PortEntry* UnlinkPortEntry(PortEntry** head, const char* name) {
   return nullptr;
 }
 
-}  // namespace monitor
+}  // namespace core

@@ -3,9 +3,9 @@
 #pragma once
 #include <windows.h>
 
-#include "monitor/port_entry.h"
+#include "core/port_entry.h"
 
-namespace monitor {
+namespace core {
 
 // Writes a new port key with the kind's defaults and the given settings
 // (laid out as the kind's protocol block). An existing key is left alone.
@@ -34,4 +34,4 @@ bool ReadInstallPath(char* buffer, DWORD size);
 // "PrintMode" of a port key; false when it cannot be read as a number.
 bool ReadPrintMode(const char* port_name, DWORD* kind);
 
-}  // namespace monitor
+}  // namespace core

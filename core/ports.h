@@ -1,10 +1,12 @@
-// Port table operations for the rest of the monitor. Call with the lock held.
+// The running monitor's port table: entries made, found and removed. Call
+// with the lock held.
 #pragma once
-#include <windows.h>
+#include <cstddef>
+#include <cstdint>
 
-#include "monitor/port_entry.h"
+#include "core/port_entry.h"
 
-namespace monitor {
+namespace core {
 
 // Makes and links a new entry. `settings` has the layout of the kind's
 // protocol block (null = empty settings). With description null the entry has
@@ -14,7 +16,8 @@ PortEntry* AddPortEntry(const void* settings, const char* name, const char* desc
 bool RemovePortEntry(const char* name);
 PortEntry* FindPort(const char* name);
 
-// The description a port of this kind gets in EnumPorts.
+// The description a port of this kind gets in EnumPorts: the INI text, else
+// the built-in one.
 void DefaultDescription(std::uint32_t kind, char* out, std::size_t size);
 
-}  // namespace monitor
+}  // namespace core

@@ -1,113 +1,33 @@
-// The exported entry, the port table and the operations that manage ports
-// as a whole. Job operations are in job.cpp.
-#include "monitor/monitor.h"
-
+// The exported entry and the operations that manage ports as a whole. Job
+// operations are in job.cpp. InitializeMonitorEx plugs the senders and the
+// retry decision into the foundation's hooks; the DLL's entry in ui/ plugs
+// in the dialogs.
+#include <windows.h>
 #include <winnetwk.h>
 #include <winsock.h>
 
-#include "monitor/ini.h"
+#include "core/ini.h"
+#include "core/port_table.h"
+#include "core/port_values.h"
+#include "core/ports.h"
+#include "core/state.h"
+#include "core/store.h"
+#include "core/text.h"
+#include "ipp/job.h"
 #include "monitor/job.h"
 #include "monitor/monitor_table.h"
-#include "monitor/port_table.h"
-#include "monitor/state.h"
-#include "monitor/store.h"
-#include "monitor/text.h"
+#include "monitor/prompts.h"
+#include "transport/senders.h"
 
 namespace monitor {
-
-MonitorState g_monitor;
-
 namespace {
+
+using namespace core;
 
 constexpr DWORD kScanInterval = 10000;
 constexpr DWORD kScanWait = 3000;
-constexpr DWORD kLprTimeout = 900000;
-constexpr DWORD kIppTimeout = 180000;
 constexpr DWORD kStringNoTcpIp = 508;
 constexpr DWORD kStringBadWinSock = 509;
-
-void FreeEntry(PortEntry* p) {
-  Free(p->description);
-  Free(p->remote_name);
-  Free(p->user_name);
-  Free(p->document_name);
-  Free(p->block);
-  Free(p);
-}
-
-// Copies the settings the kind keeps from `settings` (laid out as the kind's
-// block) into the entry's zero-filled block and sets the kind's defaults.
-void CopyBlockSettings(PortEntry* p, const void* settings) {
-  if (settings == nullptr) settings = p->block;  // empty settings: the block itself is zero
-  switch (p->kind) {
-    case kLpr: {
-      auto* s = static_cast<const LprBlock*>(settings);
-      LprBlock* b = Lpr(p);
-      b->socket = kNoSocket;
-      CopyText(b->HostName, sizeof(b->HostName), s->HostName);
-      CopyText(b->PortName, sizeof(b->PortName), s->PortName);
-      b->PortNum = s->PortNum;
-      b->NonByteCount = 0;
-      b->NonRFCPorts = 1;
-      p->cmd_timeout = p->data_timeout = kLprTimeout;
-      p->send = g_monitor.senders[p->kind].send;
-      break;
-    }
-    case kIpp: {
-      auto* s = static_cast<const IppBlock*>(settings);
-      IppBlock* b = Ipp(p);
-      b->data_socket = b->status_socket = kNoSocket;
-      CopyText(b->URL, sizeof(b->URL), s->URL);
-      CopyText(b->ProxyName, sizeof(b->ProxyName), s->ProxyName);
-      CopyText(b->Language, sizeof(b->Language), s->Language);
-      b->UseProxy = s->UseProxy;
-      b->Chunked = s->Chunked;
-      b->port = s->port;
-      b->ProxyNum = s->ProxyNum;
-      b->Base64 = 0;
-      b->JobSheets = 0;
-      b->MaxChunk = 4096;
-      b->request_id = 1;
-      p->cmd_timeout = p->data_timeout = kIppTimeout;
-      p->send = g_monitor.senders[p->kind].send;
-      break;
-    }
-    case kRaw: {
-      auto* s = static_cast<const RawBlock*>(settings);
-      RawBlock* b = Raw(p);
-      b->socket = kNoSocket;
-      CopyText(b->HostName, sizeof(b->HostName), s->HostName);
-      b->PortNum = s->PortNum;
-      p->cmd_timeout = p->data_timeout = kLprTimeout;
-      p->send = g_monitor.senders[p->kind].send;
-      break;
-    }
-    case kMail: {
-      auto* s = static_cast<const MailBlock*>(settings);
-      MailBlock* b = Mail(p);
-      CopyText(b->AuthPass, sizeof(b->AuthPass), s->AuthPass);
-      CopyText(b->SmtpServer, sizeof(b->SmtpServer), s->SmtpServer);
-      CopyText(b->FromName, sizeof(b->FromName), s->FromName);
-      CopyText(b->FromAddr, sizeof(b->FromAddr), s->FromAddr);
-      CopyText(b->ToAddr, sizeof(b->ToAddr), s->ToAddr);
-      CopyText(b->AuthID, sizeof(b->AuthID), s->AuthID);
-      b->NoPrint = s->NoPrint;
-      b->EditBody = s->EditBody;
-      b->CharCode = s->CharCode;
-      b->AuthType = s->AuthType;
-      if (s->NoPrint == 0 && s->EditBody == 0) {
-        CopyText(b->Subject, sizeof(b->Subject), s->Subject);
-        CopyText(b->Body, sizeof(b->Body), s->Body);
-        CopyText(b->Signature, sizeof(b->Signature), s->Signature);
-      }
-      b->DivideFile = 0;
-      b->DivideSize = 50;
-      break;
-    }
-    default:
-      break;
-  }
-}
 
 // --- network printer scan -------------------------------------------------
 
@@ -130,7 +50,7 @@ void Sweep() {
 
 void NoteConnectedPrinter(const NETRESOURCEA& resource) {
   if (resource.lpLocalName == nullptr || resource.lpLocalName[0] == '\0') return;
-  EnterLock();
+  Locked lock;
   PortEntry* p = FindPort(resource.lpLocalName);
   if (p == nullptr) {
     char name[MAX_PATH];
@@ -143,7 +63,6 @@ void NoteConnectedPrinter(const NETRESOURCEA& resource) {
     p->remote_name = DupText(resource.lpRemoteName != nullptr ? resource.lpRemoteName : "");
     p->flags |= kNetworkEntry | kSeen;
   }
-  LeaveLock();
 }
 
 void ScanNetworkPrinters() {
@@ -164,11 +83,10 @@ void ScanNetworkPrinters() {
     }
     WNetCloseEnum(enumeration);
   }
-  EnterLock();
+  Locked lock;
   Sweep();
   g_monitor.scans_running = 0;
   if (g_monitor.scan_done != nullptr) SetEvent(g_monitor.scan_done);
-  LeaveLock();
 }
 
 DWORD WINAPI ScanThread(LPVOID) {
@@ -176,7 +94,8 @@ DWORD WINAPI ScanThread(LPVOID) {
   return 0;
 }
 
-// Called with the lock held; leaves it held.
+// Called with the lock held, and returns with it held; lets go of it while
+// the scan runs, which needs it for every printer it notes.
 void MaybeScan() {
   DWORD now = GetTickCount();
   if (now - g_monitor.last_scan <= kScanInterval) return;
@@ -227,27 +146,12 @@ char* PackString(const char* text, char** field, char* end) {
 
 // --- ports from the registry --------------------------------------------
 
-void DescriptionForKind(std::uint32_t kind, char* out, std::size_t size) {
-  static constexpr const char* kKeys[] = {"IDS_LPR_PORT", "IDS_IPP_PORT", "IDS_RAW_PORT",
-                                          "IDS_EMP_PORT"};
-  static constexpr const char* kFormats[] = {"%s LPR Port", "%s IPP Port", "%s Raw Port",
-                                             "%s E-mail Port"};
-  out[0] = '\0';
-  if (kind > kMail) return;
-  IniText(kMessageIni, kMessageSection, kKeys[kind], 0, out, size);
-  if (out[0] == '\0') {
-    char text[128];
-    wsprintfA(text, kFormats[kind], kBuiltInName);
-    CopyText(out, size, text);
-  }
-}
-
 void AddRegistryPort(const char* name) {
   DWORD kind = kLpr;
   if (!ReadPrintMode(name, &kind)) kind = kLpr;
   if (kind > kMail) return;
   char description[kIniTextMax];
-  DescriptionForKind(kind, description, sizeof(description));
+  DefaultDescription(kind, description, sizeof(description));
   AddPortEntry(nullptr, name, description, kind);
 }
 
@@ -276,7 +180,7 @@ bool ImportRegistryPort() {
   std::size_t block_size = BlockSize(kind);
   if (block_size != 0 && (temporary.block = Alloc(block_size)) == nullptr) return false;
   char description[kIniTextMax];
-  DescriptionForKind(kind, description, sizeof(description));
+  DefaultDescription(kind, description, sizeof(description));
   LoadPortRecord(&temporary, name);
   // The key's "PrintMode" was read a moment ago; the record is added as the
   // kind its block was made for even if someone changes it in between.
@@ -303,7 +207,7 @@ BOOL WINAPI EnumPorts(LPSTR, DWORD level, LPBYTE ports, DWORD size, LPDWORD need
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
-  EnterLock();
+  Locked lock;
   MaybeScan();
   DWORD total = 0;
   for (PortEntry* p = g_monitor.ports; p != nullptr; p = p->next) {
@@ -313,44 +217,37 @@ BOOL WINAPI EnumPorts(LPSTR, DWORD level, LPBYTE ports, DWORD size, LPDWORD need
                StringBytes(ShownDescription(p));
   }
   *needed = total;
-  DWORD error = ERROR_SUCCESS;
   if (size < total) {
-    error = ERROR_INSUFFICIENT_BUFFER;
-  } else {
-    *returned = 0;
-    char* end = reinterpret_cast<char*>(ports) + total;
-    LPBYTE record = ports;
-    for (PortEntry* p = g_monitor.ports; p != nullptr; p = p->next) {
-      if (level == 1) {
-        auto* info = reinterpret_cast<PORT_INFO_1A*>(record);
-        end = PackString(p->name, &info->pName, end);
-        record += sizeof(*info);
-      } else if (level == 2) {
-        auto* info = reinterpret_cast<PORT_INFO_2A*>(record);
-        end = PackString(p->name, &info->pPortName, end);
-        end = PackString(g_monitor.name, &info->pMonitorName, end);
-        end = PackString(ShownDescription(p), &info->pDescription, end);
-        info->fPortType = (p->flags & kNetworkEntry) ? PORT_TYPE_WRITE | PORT_TYPE_REDIRECTED
-                                                     : PORT_TYPE_WRITE;
-        info->Reserved = 0;
-        record += sizeof(*info);
-      }
-      ++*returned;
-    }
-  }
-  LeaveLock();
-  if (error != ERROR_SUCCESS) {
-    SetLastError(error);
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
+  }
+  *returned = 0;
+  char* end = reinterpret_cast<char*>(ports) + total;
+  LPBYTE record = ports;
+  for (PortEntry* p = g_monitor.ports; p != nullptr; p = p->next) {
+    if (level == 1) {
+      auto* info = reinterpret_cast<PORT_INFO_1A*>(record);
+      end = PackString(p->name, &info->pName, end);
+      record += sizeof(*info);
+    } else if (level == 2) {
+      auto* info = reinterpret_cast<PORT_INFO_2A*>(record);
+      end = PackString(p->name, &info->pPortName, end);
+      end = PackString(g_monitor.name, &info->pMonitorName, end);
+      end = PackString(ShownDescription(p), &info->pDescription, end);
+      info->fPortType = (p->flags & kNetworkEntry) ? PORT_TYPE_WRITE | PORT_TYPE_REDIRECTED
+                                                   : PORT_TYPE_WRITE;
+      info->Reserved = 0;
+      record += sizeof(*info);
+    }
+    ++*returned;
   }
   return TRUE;
 }
 
 BOOL WINAPI OpenPort(LPSTR name, PHANDLE handle) {
-  EnterLock();
+  Locked lock;
   PortEntry* p = name != nullptr ? FindPort(name) : nullptr;
   if (p != nullptr) *handle = p;
-  LeaveLock();
   return p != nullptr;
 }
 
@@ -361,19 +258,16 @@ BOOL WINAPI DeletePort(LPSTR, HWND, LPSTR port_name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  EnterLock();
+  Locked lock;
   bool removed = RemovePortEntry(port_name);
   if (removed) DeletePortRecord(port_name);
-  LeaveLock();
   return removed;
 }
 
 BOOL WINAPI AddPort(LPSTR, HWND owner, LPSTR) {
   if (owner == nullptr) {
-    EnterLock();
-    bool imported = ImportRegistryPort();
-    LeaveLock();
-    if (imported) return TRUE;
+    Locked lock;
+    if (ImportRegistryPort()) return TRUE;
   }
   HANDLE marker = CreateMarkerMutex("Add %s", g_monitor.name);
   if (g_monitor.wizard_open) {
@@ -383,7 +277,7 @@ BOOL WINAPI AddPort(LPSTR, HWND owner, LPSTR) {
   }
   g_monitor.wizard_open = true;
   INT_PTR result =
-      g_monitor.dialogs.add_port_wizard != nullptr ? g_monitor.dialogs.add_port_wizard(owner) : 0;
+      g_monitor.hooks.add_port_wizard != nullptr ? g_monitor.hooks.add_port_wizard(owner) : 0;
   g_monitor.wizard_open = false;
   CloseMarker(marker);
   if (result != 1) {
@@ -402,16 +296,24 @@ BOOL WINAPI ConfigurePort(LPSTR, HWND owner, LPSTR port_name) {
     return TRUE;
   }
   g_monitor.configure_open = true;
-  EnterLock();
-  PortEntry* p = port_name != nullptr ? FindExactEntry(g_monitor.ports, port_name) : nullptr;
-  LeaveLock();
-  if (p == nullptr) {
+  // The dialog works on the port's key, not on its entry: a DeletePort on
+  // another thread may free the entry while the dialog is up.
+  std::uint32_t kind = kPassThrough;
+  bool found = false;
+  if (port_name != nullptr) {
+    Locked lock;
+    if (PortEntry* p = FindExactEntry(g_monitor.ports, port_name)) {
+      found = true;
+      kind = p->block_kind;
+    }
+  }
+  if (!found) {
     g_monitor.configure_open = false;
     CloseMarker(marker);
     return FALSE;
   }
-  if (g_monitor.dialogs.configure_port != nullptr)
-    g_monitor.dialogs.configure_port(owner, p, port_name);
+  if (g_monitor.hooks.configure_port != nullptr)
+    g_monitor.hooks.configure_port(owner, port_name, kind);
   g_monitor.configure_open = false;
   CloseMarker(marker);
   return TRUE;
@@ -435,80 +337,21 @@ bool StartWinSock() {
   return false;
 }
 
+void InstallSenders() {
+  g_monitor.hooks.senders[kLpr] = {transport::LprWrite, transport::LprEnd};
+  g_monitor.hooks.senders[kIpp] = {ipp::IppWrite, ipp::IppEnd};
+  g_monitor.hooks.senders[kRaw] = {transport::RawWrite, transport::RawEnd};
+  g_monitor.hooks.retry_prompt = RetryPrompt;
+}
+
 }  // namespace
-
-bool StartWorker(LPTHREAD_START_ROUTINE routine, void* parameter) {
-  constexpr DWORD kWorkerStack = 16384;
-  DWORD id;
-  HANDLE thread = CreateThread(nullptr, kWorkerStack, routine, parameter, CREATE_SUSPENDED, &id);
-  if (thread == nullptr) return false;
-  SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-  ResumeThread(thread);
-  CloseHandle(thread);
-  return true;
-}
-
-char* DupText(const char* text) {
-  std::size_t bytes = TextLength(text) + 1;
-  auto* copy = static_cast<char*>(Alloc(bytes));
-  if (copy != nullptr) CopyMemory(copy, text, bytes);
-  return copy;
-}
-
-PortEntry* FindPort(const char* name) { return FindPortEntry(g_monitor.ports, name); }
-
-void DefaultDescription(std::uint32_t kind, char* out, std::size_t size) {
-  DescriptionForKind(kind, out, size);
-}
-
-PortEntry* AddPortEntry(const void* settings, const char* name, const char* description,
-                        std::uint32_t kind) {
-  std::size_t name_bytes = TextLength(name) + 1;
-  auto* p = static_cast<PortEntry*>(Alloc(sizeof(PortEntry) + name_bytes));
-  if (p == nullptr) return nullptr;
-  p->name = reinterpret_cast<char*>(p + 1);
-  CopyMemory(p->name, name, name_bytes);
-  p->kind = p->block_kind = kind;
-  p->spool_file = INVALID_HANDLE_VALUE;
-  std::size_t block_size = BlockSize(kind);
-  if (block_size != 0) {
-    p->block = Alloc(block_size);
-    if (p->block == nullptr) {
-      Free(p);
-      return nullptr;
-    }
-    CopyBlockSettings(p, settings);
-  }
-  p->NonSpool = 0;
-  p->Reconnection = 0;
-  p->SendBufSize = 16384;
-  if (description != nullptr) {
-    p->description = DupText(description[0] != '\0' ? description : name);
-    if (p->description == nullptr) {
-      FreeEntry(p);
-      return nullptr;
-    }
-  }
-  InsertByNameLength(&g_monitor.ports, p);
-  return p;
-}
-
-bool RemovePortEntry(const char* name) {
-  PortEntry* p = UnlinkPortEntry(&g_monitor.ports, name);
-  if (p == nullptr) {
-    SetLastError(ERROR_UNKNOWN_PORT);
-    return false;
-  }
-  FreeEntry(p);
-  return true;
-}
-
 }  // namespace monitor
 
 extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR, monitor::MonitorTable* table) {
   using namespace monitor;
+  using namespace core;
   InitializeCriticalSection(&g_monitor.lock);
-  EnterLock();
+  Locked lock;
 
   char path[MAX_PATH + 1] = {};
   GetModuleFileNameA(g_monitor.module, path, MAX_PATH);
@@ -547,7 +390,5 @@ extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR, monitor::MonitorTable* table) 
   else if (status == ERROR_NO_NETWORK)
     g_monitor.scan_enabled = false;
 
-  bool started = StartWinSock();
-  LeaveLock();
-  return started;
+  return StartWinSock();
 }

@@ -1,8 +1,8 @@
-#include "monitor/passwords.h"
+#include "core/passwords.h"
 
-#include "monitor/text.h"
+#include "core/text.h"
 
-namespace monitor {
+namespace core {
 namespace {
 
 constexpr char kMailKey[] = "rovka";
@@ -43,4 +43,4 @@ bool DecodePassword(char out[kIppPasswordChars + 1], const std::uint8_t* stored,
   return true;
 }
 
-}  // namespace monitor
+}  // namespace core
