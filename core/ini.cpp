@@ -7,7 +7,7 @@
 namespace core {
 namespace {
 
-// wsprintfA never writes more than 1024 characters.
+// A formatted text: an INI text of up to 511 characters and what fills it.
 constexpr DWORD kFormatMax = 1025;
 
 void ReadProfile(const char* path, const char* section, const char* key, const char* fallback,
@@ -19,18 +19,6 @@ void ReadProfile(const char* path, const char* section, const char* key, const c
     return;
   }
   GetPrivateProfileStringA(section, key, fallback, out, size, path);
-}
-
-// A text with more than one conversion would make wsprintfA read arguments
-// that were never passed; such a text is shown as it stands.
-void Format(const char* text, UINT_PTR insert, char* out, DWORD out_size) {
-  if (insert == 0 || CountConversions(text) != 1) {
-    CopyText(out, out_size, text);
-    return;
-  }
-  char formatted[kFormatMax];
-  wsprintfA(formatted, text, insert);
-  CopyText(out, out_size, formatted);
 }
 
 }  // namespace
@@ -46,19 +34,19 @@ char* IniPath(const char* file, char* buffer, DWORD size) {
   return buffer;
 }
 
-char* IniText(const char* file, const char* section, const char* key, UINT_PTR insert, char* out,
-              DWORD out_size) {
+char* IniText(const char* file, const char* section, const char* key, const TextInsert& insert,
+              char* out, DWORD out_size) {
   char path[MAX_PATH];
   IniPath(file, path, sizeof(path));
   char text[kIniTextMax];
   ReadProfile(path, section, key, "", text, sizeof(text));
   ConvertEscapes(text, TextLength(text));
-  Format(text, insert, out, out_size);
+  FormatText(out, out_size, text, insert);
   return out;
 }
 
 int IniMessageBox(HWND owner, const char* file, const char* section, const char* key,
-                  const char* title_key, UINT style, UINT_PTR insert) {
+                  const char* title_key, UINT style, const TextInsert& insert) {
   char path[MAX_PATH];
   IniPath(file, path, sizeof(path));
   char title[256];
@@ -67,7 +55,7 @@ int IniMessageBox(HWND owner, const char* file, const char* section, const char*
   ReadProfile(path, section, key, "ERROR", text, sizeof(text));
   ConvertEscapes(text, TextLength(text));
   char shown[kFormatMax];
-  Format(text, insert, shown, sizeof(shown));
+  FormatText(shown, sizeof(shown), text, insert);
   return MessageBoxA(owner, shown, title, style | MB_SETFOREGROUND);
 }
 

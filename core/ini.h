@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "core/text.h"
+
 namespace core {
 
 inline constexpr char kMessageIni[] = "NIMMES.INI";
@@ -14,19 +16,19 @@ inline constexpr DWORD kIniTextMax = 512;  // profile reads: 511 characters and 
 // Install path + "\" + file; an empty string when the install path is unset.
 char* IniPath(const char* file, char* buffer, DWORD size);
 
-// The text of `key`, escapes converted, formatted with `insert` when it is
-// not 0 (a number or a string's address, as the text's conversion needs).
-// Empty when the file or key is missing.
-char* IniText(const char* file, const char* section, const char* key, UINT_PTR insert, char* out,
-              DWORD out_size);
+// The text of `key`, escapes converted, filled in with `insert` as
+// FormatText does. Empty when the file or key is missing.
+char* IniText(const char* file, const char* section, const char* key, const TextInsert& insert,
+              char* out, DWORD out_size);
 
 // A message box whose title and text both come from the INI file; missing
 // ones fall back to the built-in title and "ERROR".
 int IniMessageBox(HWND owner, const char* file, const char* section, const char* key,
-                  const char* title_key, UINT style, UINT_PTR insert);
+                  const char* title_key, UINT style, const TextInsert& insert);
 
 // The usual call: NIMMES.INI, section MESSAGE, title TITLE.
-inline int MessageFromIni(HWND owner, const char* key, UINT style, UINT_PTR insert = 0) {
+inline int MessageFromIni(HWND owner, const char* key, UINT style,
+                          const TextInsert& insert = {}) {
   return IniMessageBox(owner, kMessageIni, kMessageSection, key, kTitleKey, style, insert);
 }
 

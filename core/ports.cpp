@@ -50,7 +50,7 @@ void DefaultDescription(std::uint32_t kind, char* out, std::size_t size) {
                                              "%s E-mail Port"};
   out[0] = '\0';
   if (kind > kMail) return;
-  IniText(kMessageIni, kMessageSection, kKeys[kind], 0, out, size);
+  IniText(kMessageIni, kMessageSection, kKeys[kind], {}, out, size);
   if (out[0] == '\0') {
     char text[128];
     wsprintfA(text, kFormats[kind], kBuiltInName);

@@ -26,10 +26,23 @@ int ConvertEscapes(char* text, std::size_t length);
 // Returns -1 for a base below 1 or any other character, 0 for "".
 std::int32_t ParseNumber(const char* text, int base);
 
-// Number of printf conversions in a format ("%%" is none). A message text is
-// only used as a format when it has at most one, so a damaged INI file can
-// not make the formatter read arguments that were never passed.
-int CountConversions(const char* format);
+// What a message text's one conversion is filled with.
+struct TextInsert {
+  enum Kind : std::uint8_t { kNone, kNumber, kText };
+  Kind kind = kNone;
+  std::uint32_t number = 0;
+  const char* text = nullptr;
+};
+inline TextInsert NumberInsert(std::uint32_t n) { return {TextInsert::kNumber, n, nullptr}; }
+inline TextInsert TextInsertOf(const char* t) { return {TextInsert::kText, 0, t}; }
+
+// Message texts come from INI files a user may reword, so a text is only
+// filled in when its one conversion fits the insert: %d %i %u %x %X %c (h or l
+// allowed) for a number, %s (h allowed) for a text, with the flags "-0# +",
+// and a width and a precision of at most two digits each. Any other text --
+// no insert, no conversion, two, the wrong type, "*" -- is copied as it
+// stands. Writes at most size - 1 characters and a zero (size > 0).
+void FormatText(char* out, std::size_t size, const char* format, const TextInsert& insert);
 
 // Builds a text in a buffer of `size` characters: what does not fit is not
 // written, and `overflow` says so. No terminator is added.

@@ -363,7 +363,7 @@ bool IppEnd(PortEntry* port) {
                              core::JobBeingDeleted(port) ? transport::kAbortive : 0);
   std::uint32_t code = port->send_error;
   if (!ok && core::IsIppErrorStatus(code))
-    core::MessageFromIni(nullptr, "IDS_IPP_SEND_ERR_CODE", MB_ICONHAND, code);
+    core::MessageFromIni(nullptr, "IDS_IPP_SEND_ERR_CODE", MB_ICONHAND, core::NumberInsert(code));
   return ok;
 }
 

@@ -18,7 +18,7 @@ constexpr DWORD kAnswerPoll = 100;
 constexpr UINT kStop = MB_ICONHAND;
 constexpr UINT kQuestion = MB_RETRYCANCEL | MB_ICONEXCLAMATION;
 
-int Box(const char* key, UINT style, UINT_PTR insert = 0) {
+int Box(const char* key, UINT style, const TextInsert& insert = {}) {
   return MessageFromIni(nullptr, key, style, insert);
 }
 
@@ -70,7 +70,7 @@ int Restart(PortEntry* port) {
   port->bytes_sent = 0;
   std::uint32_t code = port->send_error;
   if (IsIppErrorStatus(code)) {
-    Box("IDS_IPP_SEND_ERR_CODE", kStop, code);
+    Box("IDS_IPP_SEND_ERR_CODE", kStop, NumberInsert(code));
     return 0;
   }
   return Ask("IDS_LPR_RETRY_TOP");

@@ -90,7 +90,7 @@ void ApplyDialogLayout(HWND dialog, HFONT font, const LayoutRow* table, int rows
 
   char text[core::kIniTextMax];
   if (frame.type != nullptr && frame.key != nullptr) {
-    core::IniText(core::kDialogIni, frame.type, frame.key, 0, text, sizeof(text));
+    core::IniText(core::kDialogIni, frame.type, frame.key, {}, text, sizeof(text));
     SetWindowTextA(dialog, text);
   }
 
@@ -104,7 +104,7 @@ void ApplyDialogLayout(HWND dialog, HFONT font, const LayoutRow* table, int rows
     // Not redrawn now: the text that follows, or the first paint, does it.
     if (font != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (row.key == nullptr) continue;
-    core::IniText(core::kDialogIni, row.type, row.key, 0, text, sizeof(text));
+    core::IniText(core::kDialogIni, row.type, row.key, {}, text, sizeof(text));
     SetWindowTextA(control, text);
   }
 }

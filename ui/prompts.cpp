@@ -84,7 +84,7 @@ void RetryInit(HWND dialog, LPARAM port) {
   const char* key = core::PromptMessageKey(prompt->port->prompt_message_id);
   if (key != nullptr) {
     char text[core::kIniTextMax];
-    core::IniText(core::kMessageIni, core::kMessageSection, key, 0, text, sizeof(text));
+    core::IniText(core::kMessageIni, core::kMessageSection, key, {}, text, sizeof(text));
     SetDlgItemTextA(dialog, IDC_RETRY_TEXT, text);
   }
   SetTimer(dialog, kFirstTimer, kFirstTimerMs, nullptr);

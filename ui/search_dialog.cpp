@@ -120,7 +120,7 @@ void InsertColumns(HWND list) {
     char key[12];
     wsprintfA(key, "ITEM%d", column);
     char heading[core::kIniTextMax];
-    core::IniText(core::kDialogIni, "LIST", key, 0, heading, sizeof(heading));
+    core::IniText(core::kDialogIni, "LIST", key, {}, heading, sizeof(heading));
     LVCOLUMNA info = {};
     info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     info.fmt = LVCFMT_LEFT;

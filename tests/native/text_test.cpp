@@ -65,12 +65,42 @@ TEST(ParseNumber, WrapsSilentlyOnOverflow) {
   EXPECT_EQ(ParseNumber("99999999999999999999", 10), static_cast<std::int32_t>(1661992959u));
 }
 
-TEST(CountConversions, CountsRealConversionsOnly) {
-  EXPECT_EQ(CountConversions("code %04x"), 1);
-  EXPECT_EQ(CountConversions("100%% sure %s"), 1);
-  EXPECT_EQ(CountConversions("%s and %s"), 2);
-  EXPECT_EQ(CountConversions("trailing %"), 0);
-  EXPECT_EQ(CountConversions("none"), 0);
+// A reworded INI text is filled in only when its one conversion fits the
+// insert; anything else is shown as it stands, never formatted with an
+// argument of the wrong type.
+TEST(FormatText, FillsOnlyAConversionThatFitsTheInsert) {
+  const struct { const char* format; TextInsert insert; const char* want; } rows[] = {
+      {"code %04x", NumberInsert(0x402), "code 0402"},
+      {"%X|", NumberInsert(0xBEEF), "BEEF|"},
+      {"%#x|", NumberInsert(0xBEEF), "0xbeef|"},
+      {"[%-6u]", NumberInsert(42), "[42    ]"},
+      {"[%+5.3d]", NumberInsert(7), "[ +007]"},
+      {"%d", NumberInsert(0xFFFFFFFB), "-5"},
+      {"%hd %%", NumberInsert(0x1FFFF), "-1 %"},
+      {"%c!", NumberInsert('A'), "A!"},
+      {"[%6.2s]", TextInsertOf("port"), "[    po]"},
+      {"100%% \"%s\"", TextInsertOf("P1"), "100% \"P1\""},
+      // Shown as they stand:
+      {"Refused: %s", NumberInsert(0x400), "Refused: %s"},
+      {"code %04x", TextInsertOf("x"), "code %04x"},
+      {"%ls", TextInsertOf("wide"), "%ls"},
+      {"%S %C %p %n", NumberInsert(1), "%S %C %p %n"},
+      {"%s and %s", TextInsertOf("a"), "%s and %s"},
+      {"%*d", NumberInsert(5), "%*d"},
+      {"%999d", NumberInsert(5), "%999d"},
+      {"%.100s", TextInsertOf("a"), "%.100s"},
+      {"code %x", TextInsert{}, "code %x"},
+      {"no conversion %%", NumberInsert(1), "no conversion %%"},
+      {"trailing %", NumberInsert(1), "trailing %"},
+  };
+  for (const auto& row : rows) {
+    char out[64];
+    FormatText(out, sizeof(out), row.format, row.insert);
+    EXPECT_STREQ(out, row.want) << row.format;
+  }
+  char small[5];
+  FormatText(small, sizeof(small), "%08x", NumberInsert(1));
+  EXPECT_STREQ(small, "0000");
 }
 
 TEST(MonitorName, TakenFromTheLibraryFileName) {
