@@ -13,10 +13,21 @@ void JobNumber(core::TextWriter* w, std::uint32_t job_id) {
   w->Char(static_cast<char>('0' + n % 10));
 }
 
+// Names come from users and the registry; a line break in one would end
+// its line early and start a command of its own (a document titled
+// "x\nMroot" asks for mail). Each control character becomes one "_", so
+// lengths and lines stay as they are.
+void Name(core::TextWriter* w, const char* text) {
+  for (; *text != '\0'; ++text) {
+    auto c = static_cast<unsigned char>(*text);
+    w->Char(c < 0x20 || c == 0x7F ? '_' : *text);
+  }
+}
+
 void FileName(core::TextWriter* w, const char* prefix, std::uint32_t job_id, const char* host) {
   w->Text(prefix);
   JobNumber(w, job_id);
-  w->Text(host);
+  Name(w, host);
 }
 
 }  // namespace
@@ -29,19 +40,19 @@ std::size_t ControlFileLength(const char* host, const char* user, const char* do
 std::size_t BuildControlFile(char* out, const char* host, const char* user, const char* document,
                              std::uint32_t job_id) {
   core::TextWriter w{out, ControlFileLength(host, user, document)};
-  w.Char('H'); w.Text(host); w.Char('\n');
-  w.Char('P'); w.Text(user); w.Char('\n');
-  w.Char('J'); w.Text(document); w.Char('\n');
+  w.Char('H'); Name(&w, host); w.Char('\n');
+  w.Char('P'); Name(&w, user); w.Char('\n');
+  w.Char('J'); Name(&w, document); w.Char('\n');
   w.Char('f'); FileName(&w, "dfA", job_id, host); w.Char('\n');
   w.Char('U'); FileName(&w, "dfA", job_id, host); w.Char('\n');
-  w.Char('N'); w.Text(document); w.Char('\n');
+  w.Char('N'); Name(&w, document); w.Char('\n');
   return w.at;
 }
 
 std::size_t ReceiveJobCommand(char* out, const char* queue) {
   core::TextWriter w{out, 2 + core::TextLength(queue)};
   w.Char('\x02');
-  w.Text(queue);
+  Name(&w, queue);
   w.Char('\n');
   return w.at;
 }

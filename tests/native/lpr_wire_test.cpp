@@ -44,3 +44,17 @@ TEST(LprWire, CommandsOfTheHeader) {
   EXPECT_EQ(std::string(out, n), "\x03" "4294967295 dfA999" + host + "\n");
   EXPECT_LT(n, kSubcommandSize);
 }
+
+// A line break in a name would end its line and start a command of its own.
+TEST(LprWire, ControlCharactersInNamesNeverReachTheWire) {
+  const char* document = "report\nMroot@host\nlevil";
+  const char* user = "al\rice\x7f";
+  char out[128];
+  std::size_t n = BuildControlFile(out, "h\tx", user, document, 7);
+  ASSERT_EQ(n, ControlFileLength("h\tx", user, document));
+  EXPECT_EQ(std::string(out, n),
+            "Hh_x\nPal_ice_\nJreport_Mroot@host_levil\nfdfA007h_x\nUdfA007h_x\n"
+            "Nreport_Mroot@host_levil\n");
+  EXPECT_EQ(std::string(out, ReceiveJobCommand(out, "lp\n\x01q")), "\x02lp__q\n");
+  EXPECT_EQ(std::string(out, ControlFileCommand(out, 30, 7, "h\n")), "\x02" "30 cfA007h_\n");
+}
