@@ -30,12 +30,12 @@ LRESULT CALLBACK AnswerBox(int code, WPARAM wparam, LPARAM lparam) {
   return CallNextHookEx(g_hook, code, wparam, lparam);
 }
 
-std::string Text(const char* key, UINT_PTR insert = 0) {
+std::string Text(const char* key, const TextInsert& insert = {}) {
   char out[1100];
   return IniText(kMessageIni, kMessageSection, key, insert, out, sizeof(out));
 }
 
-std::string Shown(const char* key, UINT_PTR insert = 0) {
+std::string Shown(const char* key, const TextInsert& insert = {}) {
   g_title = g_text = "none shown";
   EXPECT_EQ(MessageFromIni(nullptr, key, MB_ICONHAND, insert), IDOK);
   return g_text;
@@ -52,24 +52,26 @@ TEST(Ini, TextsAndBoxesFromTheInstallFolder) {
   std::ofstream(folder + "\\NIMMES.INI") << "[MESSAGE]\r\nTITLE=Test Title\r\n"
                                             "IDS_LINES=first\\nsecond\\tthird\r\n"
                                             "IDS_CODE=status %04x\r\nIDS_NAME=port \"%s\"\r\n"
-                                            "IDS_GREEDY=%s and %s\r\n";
+                                            "IDS_GREEDY=%s and %s\r\nIDS_REWORDED=Refused: %s\r\n";
   SetString(MonitorKey(), "InstallPath", folder + "\\");
   EXPECT_EQ(std::string(IniPath("X.INI", path, sizeof(path))), folder + "\\X.INI");
   SetString(MonitorKey(), "InstallPath", folder);
   EXPECT_EQ(std::string(IniPath("X.INI", path, sizeof(path))), folder + "\\X.INI");
 
   EXPECT_EQ(Text("IDS_LINES"), "first\r\nsecond\tthird");
-  EXPECT_EQ(Text("IDS_CODE", 1027), "status 0403");
+  EXPECT_EQ(Text("IDS_CODE", NumberInsert(1027)), "status 0403");
   EXPECT_EQ(Text("IDS_CODE"), "status %04x");  // no insert: the text as it stands
-  EXPECT_EQ(Text("IDS_NAME", reinterpret_cast<UINT_PTR>("Raw1")), "port \"Raw1\"");
+  EXPECT_EQ(Text("IDS_NAME", TextInsertOf("Raw1")), "port \"Raw1\"");
   // A second conversion would read an argument never passed.
-  EXPECT_EQ(Text("IDS_GREEDY", reinterpret_cast<UINT_PTR>("x")), "%s and %s");
+  EXPECT_EQ(Text("IDS_GREEDY", TextInsertOf("x")), "%s and %s");
   EXPECT_EQ(Text("IDS_MISSING"), "");
 
   g_hook = SetWindowsHookExA(WH_CBT, AnswerBox, nullptr, GetCurrentThreadId());
   EXPECT_EQ(Shown("IDS_LINES"), "first\r\nsecond\tthird");
   EXPECT_EQ(g_title, "Test Title");
-  EXPECT_EQ(Shown("IDS_CODE", 0x0404), "status 0404");
+  EXPECT_EQ(Shown("IDS_CODE", NumberInsert(0x0404)), "status 0404");
+  // Reworded with a conversion of the wrong type: shown, not formatted.
+  EXPECT_EQ(Shown("IDS_REWORDED", NumberInsert(0x0400)), "Refused: %s");
   EXPECT_EQ(Shown("IDS_NOT_THERE"), "ERROR");
   // Without an install path nothing is read from the Windows folder either.
   SetString(MonitorKey(), "InstallPath", "");
