@@ -24,6 +24,9 @@ constexpr DWORD kBusyPortPause = 1000;
 constexpr DWORD kSettle = 50;
 constexpr DWORD kNotAcceptingWait = 15000;
 constexpr DWORD kPollInterval = 30000;
+// Silent retries wait this long at first, then twice as long each time up
+// to the resend wait.
+constexpr DWORD kFirstRetryPause = 1000;
 constexpr std::uint32_t kPlainPiece = 16384;
 constexpr std::uint32_t kChunkFraming = 32;
 
@@ -56,9 +59,12 @@ bool Connect(PortEntry* port, core::Socket* slot, std::uint32_t close_flags) {
   return transport::ConnectWithRetry(port, slot, plan);
 }
 
-// Reads one HTTP response and decodes its IPP body into the port.
-bool ReadResponse(PortEntry* port, SOCKET s, bool check_deletion) {
+// Reads one HTTP response and decodes its IPP body into the port. The
+// command time-out bounds the whole response, however it trickles in, and a
+// job deleted meanwhile ends the wait.
+bool ReadResponse(PortEntry* port, SOCKET s) {
   port->send_error = 0;
+  DWORD started = GetTickCount();
   auto* receive = static_cast<std::uint8_t*>(core::Alloc(kHttpBufferSize));
   auto* body = static_cast<std::uint8_t*>(core::Alloc(kHttpBufferSize));
   bool ok = false;
@@ -69,7 +75,7 @@ bool ReadResponse(PortEntry* port, SOCKET s, bool check_deletion) {
       std::uint32_t room = 0;
       std::uint8_t* space = HttpReaderSpace(&reader, &room);
       if (room == 0) break;
-      std::uint32_t count = Transport(port).recv(port, s, space, room, check_deletion);
+      std::uint32_t count = Transport(port).recv(port, s, space, room, true, started);
       if (count == 0) break;
       std::uint32_t code = 0;
       HttpStep step = HttpReaderReceived(&reader, count, &code);
@@ -281,7 +287,7 @@ bool StatusQuery(PortEntry* port, int mode) {
                                            reinterpret_cast<std::uint8_t*>(packet),
                                            static_cast<std::uint32_t>(header + request_size),
                                            nullptr, true);
-  if (ok) ok = ReadResponse(port, static_cast<SOCKET>(b->status_socket), true);
+  if (ok) ok = ReadResponse(port, static_cast<SOCKET>(b->status_socket));
   if (ok && mode == kAskStateAndAccepting && b->accepting == 0) {
     ok = false;
     port->send_error = core::kIppNotAccepting;
@@ -329,16 +335,14 @@ bool StopPolling(PortEntry* port) { return core::StopPortWorker(port, Poller(por
 bool IppWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
               std::uint32_t* written) {
   *written = 0;
+  DWORD pause = kFirstRetryPause;
   for (;;) {
     if (SendJobData(port, data, size)) {
       AfterSend(port);
       *written = size;
       return true;
     }
-    if (core::JobBeingDeleted(port)) {
-      transport::CloseConnection(port, &Block(port)->data_socket, transport::kAbortive);
-      return false;
-    }
+    if (core::JobBeingDeleted(port)) break;
     std::uint32_t code = port->send_error;
     if (code != core::kTimedOut && (code < core::kIppPrinterProcessing || code > core::kIppNotAccepting))
       transport::CloseConnection(port, &Block(port)->data_socket, transport::kAbortive);
@@ -347,7 +351,16 @@ bool IppWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
       core::CancelJob(port);
       return false;
     }
+    // A refused connection fails at once: going on at once would try
+    // thousands of times a second. A time-out has waited already.
+    if (code != core::kTimedOut) {
+      core::Pause(pause);
+      pause = pause < core::kResendWait / 2 ? pause * 2 : core::kResendWait;
+      if (core::JobBeingDeleted(port)) break;
+    }
   }
+  transport::CloseConnection(port, &Block(port)->data_socket, transport::kAbortive);
+  return false;
 }
 
 bool IppEnd(PortEntry* port) {
@@ -358,7 +371,7 @@ bool IppEnd(PortEntry* port) {
     transport::CloseConnection(port, &b->data_socket, transport::kAbortive);
     return false;
   }
-  bool ok = ReadResponse(port, Data(port), false);
+  bool ok = ReadResponse(port, Data(port));
   transport::CloseConnection(port, &b->data_socket,
                              core::JobBeingDeleted(port) ? transport::kAbortive : 0);
   std::uint32_t code = port->send_error;

@@ -135,9 +135,11 @@ DWORD WINAPI JobWatcher(LPVOID parameter) {
     WaitForSingleObject(port->watch_event, kWatchInterval);
     Locked lock;
     go_on = (port->flags & kWatchRequested) && (port->flags & kJobActive);
-    // Only while a connection is open: a long send must not poll the
-    // spooler from inside its socket waits, so it reads this cached copy.
-    if (go_on && (port->flags & kConnected)) {
+    // The socket waits read this copy instead of asking the spooler from
+    // inside them. It is kept fresh for the whole job, not only while the
+    // data connection is open: a status query or the wait for the printer's
+    // last answer must see a deletion too.
+    if (go_on) {
       DWORD status = 0;
       if (port->printer != nullptr) {
         alignas(8) BYTE buffer[2048];

@@ -47,7 +47,8 @@ bool Connect(PortEntry* port) {
 
 bool ReadAcknowledgement(PortEntry* port) {
   std::uint8_t answer[64];
-  if (RecvTimed(port, Socket(port), answer, sizeof(answer), true) == 0) return false;
+  if (RecvTimed(port, Socket(port), answer, sizeof(answer), true, GetTickCount()) == 0)
+    return false;
   if (answer[0] != 0) {
     port->send_error = core::kLprNack;
     return false;

@@ -95,26 +95,29 @@ bool SendTimed(PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_
 }
 
 std::uint32_t RecvTimed(PortEntry* port, SOCKET s, std::uint8_t* buffer, std::uint32_t capacity,
-                        bool check_deletion) {
-  DWORD start = GetTickCount();
+                        bool check_deletion, DWORD started) {
+  bool limited = port->cmd_timeout != kNoLimit;
   bool closed = false;
   for (;;) {
     if (Deleted(port, check_deletion)) return 0;
+    DWORD waited = GetTickCount() - started;
+    bool over = limited && waited >= port->cmd_timeout;
+    DWORD wait = kSelectWait;
+    if (limited) wait = over ? 0 : (port->cmd_timeout - waited < wait ? port->cmd_timeout - waited : wait);
     if (closed) {
       // The peer has closed: nothing more can come. Sleeping out the rest
       // of the command time-out keeps the answer a time-out, but an
       // unlimited time-out must not wait for ever.
-      if (port->cmd_timeout == kNoLimit) {
+      if (!limited) {
         port->send_error = core::kSocketError;
         return 0;
       }
-      DWORD waited = GetTickCount() - start;
-      if (waited >= port->cmd_timeout) break;
-      DWORD rest = port->cmd_timeout - waited;
-      Sleep(rest < kSelectWait ? rest : kSelectWait);
+      if (over) break;
+      Sleep(wait);
       continue;
     }
-    if (WaitReadable(s, kSelectWait)) {
+    // Past the time-out one look remains, for what has already arrived.
+    if (WaitReadable(s, wait)) {
       int n = recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(capacity), 0);
       if (n > 0) return static_cast<std::uint32_t>(n);
       if (n == 0) {
@@ -129,7 +132,7 @@ std::uint32_t RecvTimed(PortEntry* port, SOCKET s, std::uint8_t* buffer, std::ui
       port->send_error = core::kSocketError;
       return 0;
     }
-    if (port->cmd_timeout != kNoLimit && GetTickCount() - start >= port->cmd_timeout) break;
+    if (over) break;
   }
   port->send_error = core::kTimedOut;
   return 0;

@@ -25,9 +25,11 @@ bool WaitReadable(SOCKET s, DWORD ms);
 bool SendTimed(core::PortEntry* port, SOCKET s, const std::uint8_t* data, std::uint32_t size,
                std::uint32_t* sent, bool check_deletion);
 // Bytes received (at least 1), or 0 on failure. The command time-out counts
-// from the start of the call: it bounds the wait for an answer.
+// from `started` (a tick count), not from this call: a reader that needs
+// several receives for one answer passes the same start to each, so a peer
+// that trickles its answer cannot hold it past the time-out.
 std::uint32_t RecvTimed(core::PortEntry* port, SOCKET s, std::uint8_t* buffer,
-                        std::uint32_t capacity, bool check_deletion);
+                        std::uint32_t capacity, bool check_deletion, DWORD started);
 // SendTimed in pieces of at most SendBufSize bytes.
 bool SendInPieces(core::PortEntry* port, SOCKET s, const std::uint8_t* data,
                   std::uint32_t size, std::uint32_t* sent, bool check_deletion);
@@ -64,7 +66,7 @@ struct TransportRow {
                          std::uint32_t*, bool);
   bool (*send)(core::PortEntry*, SOCKET, const std::uint8_t*, std::uint32_t, std::uint32_t*,
                bool);
-  std::uint32_t (*recv)(core::PortEntry*, SOCKET, std::uint8_t*, std::uint32_t, bool);
+  std::uint32_t (*recv)(core::PortEntry*, SOCKET, std::uint8_t*, std::uint32_t, bool, DWORD);
 };
 // Row 0 is plain TCP; an all-zero row ends the table.
 extern const TransportRow TransportTable[2];
