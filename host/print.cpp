@@ -191,7 +191,7 @@ struct Run {
   HANDLE port = nullptr;
   Control control{};
   HANDLE control_thread = nullptr;
-  DWORD accepted = 0;  // bytes WritePort took
+  std::uint64_t accepted = 0;  // bytes WritePort took; jobs may pass 4 GiB
 };
 
 DWORD AddPrinterAndJob(Run* run) {
@@ -333,6 +333,11 @@ Outcome Print(const Words& args) {
     InterlockedExchange(&g_cancel_on_prompt, 0);
     answer::SetCredentials(nullptr, nullptr);
   }
+  // A job the monitor cancelled in the spooler did not print, whatever
+  // EndDocPort said.
+  VexaSpoolJobState state{};
+  bool cancelled = printed && spooler::Spool().GetJob(options.job, &state) &&
+                   (state.status & JOB_STATUS_DELETING) != 0;
   // The spooler forgets a job once it has gone to the port, printed or not.
   if (run.job_added) spooler::Spool().RemoveJob(options.job);
   if (run.file != INVALID_HANDLE_VALUE) CloseHandle(run.file);
@@ -340,7 +345,12 @@ Outcome Print(const Words& args) {
     console::Out("failed error %lu", error);
     return Outcome{Status::kFailed, error, nullptr};
   }
-  console::Out("printed %lu in %lu ms", run.accepted, elapsed);
+  if (cancelled) {
+    console::Out("cancelled: the job was deleted in the spooler after %llu bytes",
+                 static_cast<unsigned long long>(run.accepted));
+    return Outcome{Status::kFailed, ERROR_PRINT_CANCELLED, nullptr};
+  }
+  console::Out("printed %llu in %lu ms", static_cast<unsigned long long>(run.accepted), elapsed);
   return Outcome{Status::kOk, ERROR_SUCCESS, nullptr};
 }
 

@@ -211,7 +211,8 @@ bool Start(PortEntry* port) {
 
 bool SendJobData(PortEntry* port, const std::uint8_t* data, std::uint32_t size) {
   port->send_error = 0;
-  if (port->bytes_sent == 0 && !Start(port)) return false;
+  // The connection's own flag, not the byte count, which wraps at 4 GiB.
+  if (!core::HasFlags(port, core::kConnected) && !Start(port)) return false;
   std::uint32_t job_bytes = 0;
   bool ok = SendData(port, data, size, &job_bytes);
   port->bytes_sent += job_bytes;

@@ -129,7 +129,7 @@ bool Open(PortEntry* port) {
 
 bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size) {
   port->send_error = 0;
-  if (port->bytes_sent == 0 && !Open(port)) return false;
+  if (!Open(port)) return false;
   std::uint32_t sent = 0;
   bool ok = SendInPieces(port, Socket(port), data, size, &sent, true);
   port->bytes_sent += sent;

@@ -32,7 +32,9 @@ bool Connect(PortEntry* port) {
 bool Send(PortEntry* port, const std::uint8_t* data, std::uint32_t size, std::uint32_t* sent) {
   port->send_error = 0;
   *sent = 0;
-  if (port->bytes_sent == 0) {
+  // Whether this job has its connection is the connection's own flag: the
+  // byte count wraps at 4 GiB, and a job past it must not connect again.
+  if (!core::HasFlags(port, core::kConnected)) {
     if (!Connect(port)) {
       CloseConnection(port, &core::Raw(port)->socket, kAbortive);
       return false;
