@@ -164,6 +164,7 @@ bool LprEnd(PortEntry* port) {
     // The data file ends with the connection.
     ok = !core::JobBeingDeleted(port);
   } else {
+    bool end_sent = false;
     for (;;) {
       if (!core::WaitWhileJobPaused(port, core::ReadJobStatus(port))) {
         ok = false;
@@ -176,8 +177,11 @@ bool LprEnd(PortEntry* port) {
           break;
         }
       }
+      // Once the zero byte is out, a retry only waits for its answer again:
+      // a second one would be one byte too many in the data file.
       static constexpr std::uint8_t kEndOfData = 0;
-      if (SendAndAcknowledge(port, &kEndOfData, 1)) {
+      end_sent = end_sent || SendTimed(port, Socket(port), &kEndOfData, 1, nullptr, true);
+      if (end_sent && ReadAcknowledgement(port)) {
         ok = true;
         break;
       }
