@@ -25,6 +25,8 @@ enum SendOutcome : std::uint32_t {
   kIppExchangeTimedOut = 105,   // an exchange ran out of time: the retry prompt
   kIppNotAccepting = 106,       // not accepting jobs: retry at once (the check
                                 // has already waited)
+  kIppBadSettings = 107,        // the URL or proxy names no usable host and
+                                // port: tell the user, stop
 
   // LPR ports.
   kLprNack = 200,           // a step was refused: start again from the first byte, asking

@@ -84,7 +84,8 @@ struct IppBlock {
 struct RawBlock {
   Socket socket;
   char HostName[65];
-  std::uint16_t PortNum;
+  // 32 bits, not 16: a value past 65535 must fail, not name another port.
+  std::uint32_t PortNum;
 };
 
 struct MailBlock {

@@ -52,7 +52,7 @@ constexpr PortValue kIppValues[] = {
 
 constexpr PortValue kRawValues[] = {
     VALUE(RawBlock, HostName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(RawBlock, PortNum, T::kWord, 0, kFromSettings, kCopy, kKeep, kAlways),
+    VALUE(RawBlock, PortNum, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
 };
 
 constexpr Condition kPrinted = Condition::kWhenPrinted;

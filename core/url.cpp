@@ -4,9 +4,23 @@
 
 namespace core {
 
+bool IsHostName(const char* host) {
+  if (host[0] == '\0') return false;
+  for (; *host != '\0'; ++host) {
+    char c = *host;
+    bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '.' || c == '-' || c == '_';
+    if (!allowed) return false;
+  }
+  return true;
+}
+
 bool ParseUrl(IppBlock* block) {
+  // Nothing of a URL that fails is kept: a cut host or a default port would
+  // send the job somewhere the user never named.
   block->host[0] = '\0';
   block->path[0] = '\0';
+  block->port = 0;
   block->transport_index = 0;
   const char* url = block->URL;
 
@@ -21,35 +35,37 @@ bool ParseUrl(IppBlock* block) {
     }
   }
   scheme[i] = '\0';
-  if (core::EqualNoCase(scheme, "http://")) {
-    block->port = 80;
-  } else if (core::EqualNoCase(scheme, "ipp://")) {
-    block->port = 631;
+  std::uint32_t port;
+  if (EqualNoCase(scheme, "http://")) {
+    port = 80;
+  } else if (EqualNoCase(scheme, "ipp://")) {
+    port = 631;
   } else {
     return false;
   }
 
   const char* rest = url + i;
-  std::size_t host_length = 0;
-  while (rest[host_length] != '\0' && rest[host_length] != '/') ++host_length;
-  if (host_length == 0 || host_length >= sizeof(block->host)) return false;
-  const char* path = rest + host_length;
-  if (core::TextLength(path) >= sizeof(block->path)) return false;
-  for (std::size_t k = 0; k < host_length; ++k) block->host[k] = rest[k];
-  block->host[host_length] = '\0';
-  core::CopyText(block->path, sizeof(block->path), path);
-
-  for (char* p = block->host; *p != '\0'; ++p) {
+  std::size_t authority = 0;
+  while (rest[authority] != '\0' && rest[authority] != '/') ++authority;
+  char host[sizeof(block->host)];
+  if (authority == 0 || authority >= sizeof(host)) return false;
+  const char* path = rest + authority;
+  if (TextLength(path) >= sizeof(block->path)) return false;
+  for (std::size_t k = 0; k < authority; ++k) host[k] = rest[k];
+  host[authority] = '\0';
+  for (char* p = host; *p != '\0'; ++p) {
     if (*p != ':') continue;
     *p = '\0';
-    std::int32_t port = core::ParseNumber(p + 1, 10);
-    // ParseNumber stops at no digit in base 10 but may give -1 for text.
-    if (port <= 0 || port > 65535) return false;
-    block->port = static_cast<std::uint32_t>(port);
+    // ParseNumber gives -1 for anything but digits, a sign included.
+    std::int32_t number = ParseNumber(p + 1, 10);
+    if (number <= 0 || number > 65535) return false;
+    port = static_cast<std::uint32_t>(number);
     break;
   }
-  if (block->host[0] == '\0') return false;
-  if (block->path[0] == '\0') core::CopyText(block->path, sizeof(block->path), "/");
+  if (!IsHostName(host)) return false;
+  CopyText(block->host, sizeof(block->host), host);
+  CopyText(block->path, sizeof(block->path), path[0] != '\0' ? path : "/");
+  block->port = port;
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "core/retry.h"
 #include "core/state.h"
 #include "core/text.h"
+#include "core/url.h"
 #include "transport/socket.h"
 
 namespace ipp {
@@ -51,7 +52,7 @@ bool Connect(PortEntry* port, core::Socket* slot, std::uint32_t close_flags) {
   core::IppBlock* b = Block(port);
   transport::ConnectPlan plan{};
   plan.host = b->UseProxy ? b->ProxyName : b->host;
-  plan.port = static_cast<u_short>(b->UseProxy ? b->ProxyNum : b->port);
+  plan.port = b->UseProxy ? b->ProxyNum : b->port;
   plan.tries = kConnectTries;
   plan.busy_pause = kBusyPortPause;
   plan.close_flags = close_flags;
@@ -165,6 +166,13 @@ bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
 
 bool Start(PortEntry* port) {
   core::IppBlock* b = Block(port);
+  // Settings that cannot name a printer fail the job; they are never cut
+  // down to ones that name some other host or port.
+  if (!core::ParseUrl(b) ||
+      (b->UseProxy && (!core::IsHostName(b->ProxyName) || b->ProxyNum == 0 || b->ProxyNum > 65535))) {
+    port->send_error = core::kIppBadSettings;
+    return false;
+  }
   if (!CheckPrinter(port, kAskStateAndAccepting)) return false;
   if (port->printer_status != 0) {
     if (!PollRequested(port) && (b->severity & core::kSeverityBitError)) StartPolling(port);

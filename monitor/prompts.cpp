@@ -88,6 +88,7 @@ int RetryPrompt(PortEntry* port) {
   switch (port->send_error) {
     case kSocketError:
     case kIppExchangeFailed:
+    case kIppBadSettings:
       return TellAndStop(port, "IDS_IPP_SEND_ERROR");
     case kTimedOut:
       return ShowRetryDialog(port, kMessageTimeout);

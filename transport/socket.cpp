@@ -168,9 +168,15 @@ bool CloseConnection(PortEntry* port, core::Socket* slot, std::uint32_t flags) {
 }
 
 bool ConnectWithRetry(PortEntry* port, core::Socket* slot, const ConnectPlan& plan) {
+  // A number the registry holds may not fit a TCP port: cut to 16 bits it
+  // would name another one.
+  if (plan.port == 0 || plan.port > 65535) {
+    port->send_error = plan.failed_outcome;
+    return false;
+  }
   sockaddr_in remote{};
   remote.sin_family = AF_INET;
-  remote.sin_port = htons(plan.port);
+  remote.sin_port = htons(static_cast<u_short>(plan.port));
   if (!ResolveHost(plan.host, &remote.sin_addr)) return false;
   int error = 0;
   for (int attempt = 0; attempt < plan.tries; ++attempt) {

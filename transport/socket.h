@@ -41,7 +41,7 @@ bool CloseConnection(core::PortEntry* port, core::Socket* slot, std::uint32_t fl
 // while the local port is in use, and what a failure leaves in send_error.
 struct ConnectPlan {
   const char* host;
-  u_short port;                   // host byte order
+  std::uint32_t port;             // host byte order; outside 1..65535 fails
   u_short first_local_port;       // 0: any; else one port per attempt from here
   u_short last_local_port;        // attempts past it use any port
   int tries;

@@ -52,6 +52,13 @@ TEST(UrlParse, RefusesWhatCannotBeReached) {
   EXPECT_FALSE(Parse("ipp://host:65536/q", &b));
   EXPECT_FALSE(Parse("ipp://:631/q", &b));
   EXPECT_FALSE(Parse("", &b));
+  // Nothing of a refused URL is left to connect to: no cut host, no port.
+  for (const char* url : {"ipp://printer:99999/q", "ipp://printer:-5/q", "ipp://[::1]:631/q",
+                          "ipp://pr inter/q", "ipp://printer\n/q"}) {
+    EXPECT_FALSE(Parse(url, &b)) << url;
+    EXPECT_EQ(std::string(b.host) + b.path, "") << url;
+    EXPECT_EQ(b.port, 0u) << url;
+  }
 }
 
 TEST(UrlParse, OverLongPartsAreRefusedNotCut) {
