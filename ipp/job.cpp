@@ -112,7 +112,11 @@ bool SendWithRetry(PortEntry* port, const std::uint8_t* unit, std::uint32_t size
     if (ok) return true;
     if (core::JobBeingDeleted(port)) return false;
     core::MarkInError(port);
-    if (port->send_error == core::kTimedOut) CheckPrinter(port, kAskState);
+    // An idle printer says nothing about the stall: the prompt is the
+    // time-out's, and sending goes on where it stopped.
+    if (port->send_error == core::kTimedOut && CheckPrinter(port, kAskState) &&
+        port->send_error == core::kSendOk)
+      port->send_error = core::kTimedOut;
     if (core::RetryPrompt(port) == 0) {
       core::CancelJob(port);
       return false;
