@@ -142,7 +142,7 @@ void Pad(TextWriter& w, int count, char c) {
 }
 
 void WriteConversion(TextWriter& w, const Conversion& c, const TextInsert& insert) {
-  char body[40];
+  char body[128];  // up to 99 digits of precision; no number has more
   int length = 0;
   const char* prefix = "";
   if (c.type == 's') {

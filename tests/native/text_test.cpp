@@ -101,6 +101,9 @@ TEST(FormatText, FillsOnlyAConversionThatFitsTheInsert) {
   char small[5];
   FormatText(small, sizeof(small), "%08x", NumberInsert(1));
   EXPECT_STREQ(small, "0000");
+  char wide[128];
+  FormatText(wide, sizeof(wide), "%99.99d", NumberInsert(1));
+  EXPECT_EQ(std::string(wide), std::string(98, '0') + "1");
 }
 
 TEST(MonitorName, TakenFromTheLibraryFileName) {

@@ -1,0 +1,31 @@
+// ParseUrl on any "URL" value the registry may hold: what it accepts names a
+// host and a port that can be used as they are, and what it refuses leaves
+// nothing to connect to.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "core/url.h"
+
+namespace {
+void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  core::IppBlock block{};
+  const std::size_t n = size < sizeof(block.URL) - 1 ? size : sizeof(block.URL) - 1;
+  std::memcpy(block.URL, data, n);
+  const bool ok = core::ParseUrl(&block);
+  Check(std::memchr(block.host, 0, sizeof(block.host)) != nullptr);
+  Check(std::memchr(block.path, 0, sizeof(block.path)) != nullptr);
+  if (ok) {
+    Check(core::IsHostName(block.host));
+    Check(block.port >= 1 && block.port <= 65535);
+    Check(block.path[0] == '/');
+  } else {
+    Check(block.host[0] == '\0' && block.path[0] == '\0' && block.port == 0);
+  }
+  return 0;
+}
