@@ -92,6 +92,9 @@ printed 1 && [ $((SECONDS - start)) -ge 14 ] && ! grep -qE '^(box|prompt)' <<<"$
 
 # --- Basic authentication ---------------------------------------------------
 need peer_ipp "$work/auth" 8632 --auth alice:secret
+# Its PAM files are mounted for cupsd alone; over the host's they would lock
+# everyone out.
+! findmnt -n /etc/pam.d >/dev/null || fail "the test's PAM files are mounted over the host's"
 print_job IppAuth "$work/big"
 printed $((4 * 1024 * 1024)) && received "$work/big" "$work/auth" || fail "right password: $out"
 # A wrong password is refused with the answer to the job itself.
