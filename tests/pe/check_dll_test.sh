@@ -18,17 +18,17 @@ cd "$tmp" || exit 1
 # refused DLL PATTERN... [-- PATTERN...]: the checker fails DLL, reporting
 # every PATTERN before "--" and none after.
 refused() {
-  local dll=$1 out rc p missing=1
+  local dll=$1 out p ok=1 fault=1
   shift
   out=$("$here/check_dll.sh" "$dll" "$list" 2>&1)
-  rc=$?
-  [ "$rc" -eq 1 ] || echo "FAIL: $dll: exit $rc, want 1"
+  [ $? -eq 1 ] || { echo "FAIL: $dll: not refused"; ok=0; }
   for p in "$@"; do
-    if [ "$p" = -- ]; then missing=0; continue; fi
+    # The grep status that is a fault: 1 (absent) before "--", 0 (present) after.
+    if [ "$p" = -- ]; then fault=0; continue; fi
     grep -Eq -- "$p" <<<"$out"
-    [ $? -eq $missing ] && echo "FAIL: $dll: $([ $missing = 1 ] && echo lacks || echo has) /$p/" && rc=0
+    [ $? -ne $fault ] || { echo "FAIL: $dll: $([ $fault = 1 ] && echo lacks || echo has) /$p/"; ok=0; }
   done
-  [ "$rc" -eq 1 ] && return 0
+  [ $ok = 1 ] && return 0
   sed 's/^/    | /' <<<"$out"
   status=1
 }
