@@ -7,14 +7,12 @@
 # runtime, and no instruction newer than the 486.
 #
 # Exit status: 0 all checks pass (one summary line), 1 at least one violation
-# (every violation is printed), 2 the checker could not run (usage, missing
-# objdump, malformed allow-list).
+# (every violation is printed), 2 the checker could not run.
 #
-# Allow-list format: one "DLL FUNCTION" per line, DLL matched case-insensitively,
-# FUNCTION case-sensitively (GetProcAddress is). "WSOCK32.dll #115" allows an
-# import by ordinal; only WSOCK32 may be imported by ordinal, because only the
-# WinSock 1.1 ordinals are fixed across vendors and versions. Lines starting
-# with '#' are comments; " # text" after the entry is a comment too.
+# Allow-list: one "DLL FUNCTION" a line, DLL matched case-insensitively,
+# FUNCTION case-sensitively (GetProcAddress is); "WSOCK32.dll #115" allows an
+# import by ordinal. Lines starting with '#' are comments, and so is " # text"
+# after an entry.
 
 set -u
 export LC_ALL=C
@@ -22,24 +20,10 @@ export LC_ALL=C
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 ALLOWED_DLLS="ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MPR.DLL USER32.DLL WINSPOOL.DRV WSOCK32.DLL"
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 DLL ALLOWLIST" >&2
-  exit 2
-fi
+[ $# -eq 2 ] && [ -r "$1" ] && [ -r "$2" ] || { echo "usage: $0 DLL ALLOWLIST (both readable)" >&2; exit 2; }
+command -v "$OBJDUMP" >/dev/null 2>&1 || { echo "check_dll: $OBJDUMP not found" >&2; exit 2; }
 dll=$1
-list=$2
 name=${dll##*/}
-for f in "$dll" "$list"; do
-  if [ ! -r "$f" ]; then
-    echo "check_dll: cannot read $f" >&2
-    exit 2
-  fi
-done
-if ! command -v "$OBJDUMP" >/dev/null 2>&1; then
-  echo "check_dll: $OBJDUMP not found (install binutils-mingw-w64-i686)" >&2
-  exit 2
-fi
-
 tmp=$(mktemp -d) || exit 2
 trap 'rm -rf "$tmp"' EXIT
 
@@ -48,27 +32,20 @@ violate() {
   echo "$name: $*"
   violations=$((violations + 1))
 }
+# Each line of standard input is a violation, already named.
+report() {
+  while IFS= read -r l; do
+    echo "$l"
+    violations=$((violations + 1))
+  done
+}
 
-# --- allow-list -------------------------------------------------------------
 # Normalised to "UPPERCASE-DLL<TAB>FUNCTION" so that lookups are exact.
-awk -v allowed="$ALLOWED_DLLS" '
-  BEGIN { n = split(allowed, a, " "); for (i = 1; i <= n; i++) ok[a[i]] = 1 }
-  /^[ \t]*(#|$)/ { next }
-  {
-    line = $0
-    sub(/[ \t]+#([ \t].*)?$/, "", line)
-    if (split(line, f, /[ \t]+/) != 2) { bad(NR, "expected \"DLL FUNCTION\""); next }
-    d = toupper(f[1])
-    if (!(d in ok)) { bad(NR, "DLL " f[1] " is not one the monitor may import from"); next }
-    if (f[2] ~ /^#[0-9]+$/) {
-      if (d != "WSOCK32.DLL") { bad(NR, "only WSOCK32 may be imported by ordinal"); next }
-    } else if (f[2] !~ /^[A-Za-z_][A-Za-z0-9_]*$/) { bad(NR, "bad function name " f[2]); next }
-    print d "\t" f[2]
-  }
-  function bad(nr, msg) { printf "%s:%d: %s\n", FILENAME, nr, msg > "/dev/stderr"; errors++ }
-  END { exit errors ? 1 : 0 }
-' "$list" >"$tmp/allow.raw" || { echo "check_dll: malformed allow-list $list" >&2; exit 2; }
-sort -u "$tmp/allow.raw" >"$tmp/allow"
+awk '/^[ \t]*(#|$)/ { next }
+     { sub(/[ \t]+#([ \t].*)?$/, "") }
+     NF != 2 { printf "%s:%d: want \"DLL FUNCTION\"\n", FILENAME, NR > "/dev/stderr"; bad = 1 }
+     { print toupper($1) "\t" $2 }
+     END { exit bad }' "$2" >"$tmp/allow" || { echo "check_dll: malformed allow-list $2" >&2; exit 2; }
 
 # --- headers ----------------------------------------------------------------
 if ! "$OBJDUMP" -p "$dll" >"$tmp/p" 2>"$tmp/err"; then
@@ -110,8 +87,8 @@ if ! grep -q '^The Export Tables' "$tmp/p"; then
   violate "has no export table, want exactly InitializeMonitorEx"
 else
   while IFS= read -r e; do
-    [ "$e" = InitializeMonitorEx ] && continue
     case $e in
+      InitializeMonitorEx) ;;
       *InitializeMonitorEx*) violate "export '$e' is decorated, want plain InitializeMonitorEx (.def file)" ;;
       *) violate "extra export '$e'" ;;
     esac
@@ -134,36 +111,29 @@ awk '/^The Import Tables/ { on = 1; next }
        else
          print dll "\t" w[2]
      }' "$tmp/p" >"$tmp/imports"
-
-crt_re='^(msvcr.*|msvcp.*|msvcrt.*|crtdll|ucrtbase.*|vcruntime.*|api-ms-win-crt-.*|libgcc_s.*|libstdc\+\+.*|libwinpthread.*|cygwin1|msys-2\.0)\.dll$'
-ndll=0
-for d in $(cut -f1 "$tmp/imports" | sort -uf); do
-  ndll=$((ndll + 1))
-  D=${d^^}
-  funcs=$(awk -F'\t' -v d="$D" 'toupper($1) == d { printf "%s%s", sep, $2; sep = ", " }' "$tmp/imports")
-  lower=${d,,}
-  if [[ $lower =~ $crt_re ]]; then
-    violate "imports the C runtime $d: $funcs"
-    continue
-  fi
-  case " $ALLOWED_DLLS " in
-    *" $D "*) ;;
-    *) violate "imports from $d, which is not allowed: $funcs"; continue ;;
-  esac
-  awk -F'\t' -v d="$D" 'toupper($1) == d' "$tmp/imports" | while IFS=$'\t' read -r spelt fn; do
-    if [[ $fn == \#* && $D != WSOCK32.DLL ]]; then
-      echo "$name: imports $spelt $fn by ordinal; only WSOCK32 ordinals are stable"
-    elif ! grep -qxF "$D	$fn" "$tmp/allow"; then
-      echo "$name: imports $spelt $fn, which is not on the Windows 95 allow-list"
-    fi
-  done >"$tmp/bad_imports"
-  while IFS= read -r l; do
-    echo "$l"
-    violations=$((violations + 1))
-  done <"$tmp/bad_imports"
-done
 nimp=$(wc -l <"$tmp/imports")
-
+# A DLL may have several tables, under different spellings: each is vetted.
+# Only WinSock 1.1 ordinals are fixed across vendors and versions.
+report < <(awk -F'\t' -v allowed=" $ALLOWED_DLLS " -v name="$name" '
+  NR == FNR { ok[$0] = 1; next }
+  {
+    d = toupper($1)
+    if (d in funcs) funcs[d] = funcs[d] ", " $2
+    else { order[++n] = d; spelt[d] = $1; funcs[d] = $2 }
+    if (tolower(d) ~ crt || !index(allowed, " " d " ")) next
+    if ($2 ~ /^#/ && d != "WSOCK32.DLL") print name ": imports " $1 " " $2 " by ordinal; only WSOCK32 ordinals are stable"
+    else if (!((d "\t" $2) in ok)) print name ": imports " $1 " " $2 ", which is not on the Windows 95 allow-list"
+  }
+  END {
+    for (i = 1; i <= n; i++) {
+      d = order[i]
+      if (tolower(d) ~ crt) print name ": imports the C runtime " spelt[d] ": " funcs[d]
+      else if (!index(allowed, " " d " ")) print name ": imports from " spelt[d] ", which is not allowed: " funcs[d]
+    }
+    print n >"/dev/stderr"
+  }' crt='^(msvcr.*|msvcp.*|crtdll|ucrtbase.*|vcruntime.*|api-ms-win-crt-.*|libgcc_s.*|libstdc[+][+].*|libwinpthread.*|cygwin1|msys-2[.]0)[.]dll$' \
+  "$tmp/allow" "$tmp/imports" 2>"$tmp/ndll")
+ndll=$(cat "$tmp/ndll")
 # --- instructions -----------------------------------------------------------
 # Anything a 486 (with FPU) lacks that a compiler or assembler might emit.
 # Allowed on purpose: cpuid (only by explicit use, after probing), ud2 (meant
@@ -193,10 +163,7 @@ awk -v name="$name" '
   }
   END { print insns + 0 > "/dev/stderr"; exit bad ? 1 : 0 }
 ' "$tmp/d" >"$tmp/bad_insns" 2>"$tmp/ninsns"
-while IFS= read -r l; do
-  echo "$l"
-  violations=$((violations + 1))
-done <"$tmp/bad_insns"
+report <"$tmp/bad_insns"
 ninsns=$(cat "$tmp/ninsns")
 
 if [ "$violations" -ne 0 ]; then

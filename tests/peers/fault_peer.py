@@ -9,11 +9,9 @@
              announced length 125899906843000 (data until the client closes),
              which no Debian LPD server accepts.
 
-Faults, on the first connection only unless --every-connection:
-  --nack-queue         refuse the receive-job command (queue unknown)
+Faults, on the first connection only:
   --reset-after N      reset the connection after N data bytes
   --stall-after N      stop reading after N data bytes for --stall-seconds
-  --chatty             acknowledge with extra bytes after the zero
 
 Connection K's data goes to DIR/conn-K.data (and DIR/conn-K.control); one
 line per event goes to standard output. Loopback only; stops on SIGTERM.
@@ -39,8 +37,7 @@ class Conn:
         self.sock = sock
         self.index = index
         self.args = args
-        self.faulty = args.every_connection or index == 1
-        self.data = 0
+        self.faulty = index == 1
 
     def path(self, suffix):
         return os.path.join(self.args.dir, "conn-%d.%s" % (self.index, suffix))
@@ -66,10 +63,7 @@ class Conn:
         return out
 
     def ack(self, ok=True):
-        reply = b"\x00" if ok else b"\x01"
-        if self.faulty and self.args.chatty:
-            reply += b"extra bytes"
-        self.sock.sendall(reply)
+        self.sock.sendall(b"\x00" if ok else b"\x01")
 
     def take_data(self, out, limit=None):
         """Reads data into `out` until `limit` bytes or the client closes,
@@ -112,10 +106,6 @@ class Conn:
         log("conn", self.index, "command", repr(command))
         if command[:1] != b"\x02":
             return
-        if self.faulty and self.args.nack_queue:
-            self.ack(False)
-            log("conn", self.index, "queue refused")
-            return
         self.ack()
         while True:
             sub = self.line()
@@ -149,12 +139,9 @@ def main():
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--dir", required=True)
     parser.add_argument("--mode", choices=["raw", "lpd", "silent"], required=True)
-    parser.add_argument("--nack-queue", action="store_true")
     parser.add_argument("--reset-after", type=int)
     parser.add_argument("--stall-after", type=int)
     parser.add_argument("--stall-seconds", type=float, default=30)
-    parser.add_argument("--chatty", action="store_true")
-    parser.add_argument("--every-connection", action="store_true")
     args = parser.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     server = socket.socket()

@@ -8,32 +8,26 @@
 #   lan_agent NAME IP DESCR MAC   a namespace at IP/24 running snmpd (community mevola)
 #                                 with sysDescr DESCR and ifPhysAddress MAC (12 hex
 #                                 digits; "" leaves snmpd's own empty value)
-#   lan_responder NAME FIRST COUNT MODE [OPTION...]
-#                                 a namespace holding COUNT addresses from FIRST running
-#                                 snmp_responder.py (modes many, hostile, hrdevice);
-#                                 its log and hostile manifest in $(lan_dir NAME)
+#   lan_responder NAME FIRST COUNT MODE
+#                                 a namespace holding COUNT addresses from FIRST (in one
+#                                 /24) running snmp_responder.py (modes many, hostile,
+#                                 hrdevice); its log and hostile manifest in $(lan_dir NAME)
 #   lan_queue_server NAME DIR ENDPOINT...
 #                                 queue_server.py inside namespace NAME (an agent or
 #                                 responder), e.g. ENDPOINT 10.77.0.20:19541:one
-#   lan_directed ADDR             the client sends datagrams for ADDR (the .255 of a lab
-#                                 /24 other than its own) as link broadcasts, so that a
-#                                 responder there gets them as its subnet's broadcast
 #   lan_exec CMD...               CMD in the client namespace, in the foreground
 #   lan_spawn CMD...              CMD in the client namespace, in the background; its PID
 #                                 (the command's own, once it runs) in LAN_PID, stopped
 #                                 by lan_down
-#   lan_ns_exec NAME CMD...       CMD in namespace NAME (an agent or responder)
 #   lan_dir NAME                  the private folder of NAME (its logs)
 #   lan_check_isolated            0 when no namespace made here reaches the host's;
 #                                 says why otherwise
-#   lan_netns_inode [NAME]        inode of the client namespace (or of NAME's)
 #   lan_pid_in_ns PID             0 when PID runs in the client namespace
 #   lan_down                      stops every process, deletes every namespace; safe twice
+# Each returns non-zero, saying why, when what it starts does not come up.
 # Source it, call lan_up, and call lan_down from an EXIT trap.
 
 LAN_PEER_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# Debian's own interpreter: a version manager's shim costs a second per start.
-LAN_PYTHON=${LAN_PYTHON:-/usr/bin/python3}
 LAN_NET=10.77
 LAN_CLIENT_ADDR=10.77.0.1
 # A fixed bridge address: a bridge otherwise takes the lowest address of its
@@ -44,35 +38,11 @@ LAN_DIR=
 LAN_PID=
 LAN_PIDS=()
 LAN_NAMESPACES=()
-LAN_VETHS=0
-declare -gA LAN_NS_OF=() LAN_INODES=() LAN_TAKEN=()
+declare -gA LAN_NS_OF=() LAN_INODES=()
 
 _lan_fail() {
   echo "lan: $*" >&2
   return 1
-}
-
-# _lan_host_ip_ok ADDR: a lab address no one holds yet, nor a /24's network
-# or broadcast address (a socket bound to x.255 answers from another address).
-_lan_host_ip_ok() {
-  _lan_ip_ok "$1" || { _lan_fail "address '$1' is not in $LAN_NET.0.0/16"; return 1; }
-  case $1 in *.0 | *.255)
-    _lan_fail "address $1 is the network or broadcast address of its /24"; return 1 ;; esac
-  [ "$1" != "$LAN_CLIENT_ADDR" ] && [ -z "${LAN_TAKEN[$1]:-}" ] ||
-    { _lan_fail "address $1 is taken"; return 1; }
-}
-
-# _lan_ip_ok ADDR: a dotted IPv4 address inside 10.77.0.0/16.
-_lan_ip_ok() {
-  local IFS=. a
-  # shellcheck disable=SC2086
-  set -- $1
-  [ $# = 4 ] || return 1
-  for a in "$@"; do
-    case $a in '' | *[!0-9]* | ????*) return 1 ;; esac
-    [ "$a" -le 255 ] || return 1
-  done
-  [ "$1.$2" = "$LAN_NET" ]
 }
 
 _lan_host_clean() {
@@ -81,17 +51,16 @@ _lan_host_clean() {
   [ -z "$found" ] || _lan_fail "the host namespace holds $LAN_NET.x.x addresses: $found"
 }
 
-# _lan_new_ns NAME: a namespace of that name, loopback up, IPv6 off (no
+# _lan_new_ns NS: a namespace of that name, loopback up, IPv6 off (no
 # router or neighbour solicitations to confuse a capture), recorded for lan_down.
 _lan_new_ns() {
-  local ns=$1
-  [ -e "/run/netns/$ns" ] && { _lan_fail "namespace $ns exists already"; return 1; }
-  ip netns add "$ns" || return 1
-  LAN_NAMESPACES+=("$ns")
-  LAN_INODES[$ns]=$(stat -L -c %i "/run/netns/$ns") || return 1
-  ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 \
+  [ -e "/run/netns/$1" ] && { _lan_fail "namespace $1 exists already"; return 1; }
+  ip netns add "$1" || return 1
+  LAN_NAMESPACES+=("$1")
+  LAN_INODES[$1]=$(stat -L -c %i "/run/netns/$1") || return 1
+  ip netns exec "$1" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 \
     net.ipv6.conf.default.disable_ipv6=1 >/dev/null || return 1
-  ip -n "$ns" link set lo up
+  ip -n "$1" link set lo up
 }
 
 lan_up() {
@@ -114,17 +83,11 @@ lan_up() {
 # bridge port and whose other end is eth0 there, default route on eth0.
 # Created inside the two namespaces, so no interface ever appears in the host's.
 _lan_join() {
-  local name=$1 ns veth
-  case $name in '' | *[!A-Za-z0-9_-]* | ?????????????????????*)
-    _lan_fail "name '$name': 1-20 letters, digits, - or _"; return 1 ;; esac
+  local name=$1 ns="vexalan-$$-$1" veth="lv${#LAN_NAMESPACES[@]}"
   [ -n "$LAN_NS" ] || { _lan_fail "lan_up first"; return 1; }
-  [ -z "${LAN_NS_OF[$name]:-}" ] || { _lan_fail "$name exists already"; return 1; }
-  ns="vexalan-$$-$name"
   _lan_new_ns "$ns" || return 1
   LAN_NS_OF[$name]=$ns
   mkdir -p "$LAN_DIR/$name"
-  LAN_VETHS=$((LAN_VETHS + 1))
-  veth="lv$LAN_VETHS"
   ip -n "$LAN_NS" link add "$veth" type veth peer name eth0 netns "$ns" &&
     ip -n "$LAN_NS" link set "$veth" master vbr0 up &&
     ip -n "$ns" link set eth0 up &&
@@ -134,25 +97,9 @@ _lan_join() {
     ip -n "$ns" neigh replace "$LAN_CLIENT_ADDR" lladdr "$LAN_BRIDGE_MAC" dev eth0 nud permanent
 }
 
-lan_ns_exec() {
-  local name=$1
-  shift
-  [ -n "${LAN_NS_OF[$name]:-}" ] || { _lan_fail "no namespace $name"; return 1; }
-  ip netns exec "${LAN_NS_OF[$name]}" "$@"
-}
-
 lan_dir() {
   [ -n "${LAN_NS_OF[$1]:-}" ] || { _lan_fail "no namespace $1"; return 1; }
   echo "$LAN_DIR/$1"
-}
-
-# The client holds no route for other /24s but the default one on the
-# bridge, so it would ask ARP for x.255, which no one answers.
-lan_directed() {
-  [ -n "$LAN_NS" ] || { _lan_fail "lan_up first"; return 1; }
-  _lan_ip_ok "$1" && [ "${1##*.}" = 255 ] && [ "$1" != "${LAN_CLIENT_ADDR%.*}.255" ] ||
-    { _lan_fail "'$1' is not the broadcast address of another lab /24"; return 1; }
-  ip -n "$LAN_NS" neigh replace "$1" lladdr ff:ff:ff:ff:ff:ff dev vbr0 nud permanent
 }
 
 lan_exec() {
@@ -182,21 +129,10 @@ _lan_snmpget() {
 }
 
 lan_agent() {
-  local name=$1 ip=$2 descr=$3 mac=$4 dir ns i
-  _lan_host_ip_ok "$ip" || return 1
-  case $mac in
-    '') ;;
-    [0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F]) ;;
-    *) _lan_fail "MAC '$mac': 12 hexadecimal digits or empty"; return 1 ;;
-  esac
-  case $descr in *$'\n'* | *$'\r'*) _lan_fail "a description is one line"; return 1 ;; esac
-  # net-snmp keeps sysDescr in a 256-byte buffer and refuses longer ones.
-  [ "${#descr}" -le 255 ] || { _lan_fail "snmpd takes at most 255 characters of sysDescr"; return 1; }
+  local name=$1 ip=$2 descr=$3 mac=$4 dir=$LAN_DIR/$1 ns
   _lan_join "$name" || return 1
   ns=${LAN_NS_OF[$name]}
-  dir=$LAN_DIR/$name
   ip -n "$ns" addr add "$ip/24" brd + dev eth0 || return 1
-  LAN_TAKEN[$ip]=$name
   mkdir -p "$dir/persist" "$LAN_DIR/client-snmp"
   {
     echo "agentAddress udp:0.0.0.0:161"
@@ -210,31 +146,18 @@ lan_agent() {
   LAN_PIDS+=($!)
   # snmpget waits out its whole time-out when nothing listens yet: ask only
   # once the port is bound.
-  for i in $(seq 1 200); do
+  for _ in $(seq 1 200); do
     [ -n "$(ip netns exec "$ns" ss -Huln 'sport = :161')" ] && break
     kill -0 "${LAN_PIDS[-1]}" 2>/dev/null || break
     sleep 0.02
   done
-  for i in $(seq 1 20); do
-    if [ "$(_lan_snmpget "$ip" .1.3.6.1.2.1.1.1.0)" = "\"$descr\"" ]; then
-      return 0
-    fi
+  for _ in $(seq 1 20); do
+    [ "$(_lan_snmpget "$ip" .1.3.6.1.2.1.1.1.0)" = "\"$descr\"" ] && return 0
     kill -0 "${LAN_PIDS[-1]}" 2>/dev/null || break
     sleep 0.05
   done
   tail -n 5 "$dir/snmpd.log" >&2
   _lan_fail "agent $name at $ip does not answer with its sysDescr"
-}
-
-# _lan_addresses FIRST COUNT: COUNT consecutive addresses from FIRST, one a line.
-_lan_addresses() {
-  local IFS=. n i
-  # shellcheck disable=SC2086
-  set -- $1 "$2"
-  n=$(( ($1 << 24) | ($2 << 16) | ($3 << 8) | $4 ))
-  for ((i = 0; i < $5; i++)); do
-    echo "$(( (n + i) >> 24 & 255 )).$(( (n + i) >> 16 & 255 )).$(( (n + i) >> 8 & 255 )).$(( (n + i) & 255 ))"
-  done
 }
 
 # _lan_wait_ready FILE LOG WHAT: until the process started last writes FILE
@@ -250,24 +173,16 @@ _lan_wait_ready() {
 }
 
 lan_responder() {
-  local name=$1 first=$2 count=$3 mode=$4 ns dir addr addrs=()
-  shift 4
-  case $count in '' | *[!0-9]*) _lan_fail "count '$count'"; return 1 ;; esac
-  [ "$count" -ge 1 ] && [ "$count" -le 1000 ] || { _lan_fail "count $count: 1-1000"; return 1; }
-  _lan_ip_ok "$first" || { _lan_fail "address '$first' is not in $LAN_NET.0.0/16"; return 1; }
-  mapfile -t addrs < <(_lan_addresses "$first" "$count")
-  for addr in "${addrs[@]}"; do _lan_host_ip_ok "$addr" || return 1; done
+  local name=$1 first=$2 count=$3 mode=$4 ns dir=$LAN_DIR/$1 addrs=() i
   _lan_join "$name" || return 1
   ns=${LAN_NS_OF[$name]}
-  dir=$LAN_DIR/$name
   # Each in its /24, so a datagram to that /24's broadcast address reaches it.
-  for addr in "${addrs[@]}"; do
-    ip -n "$ns" addr add "$addr/24" brd + dev eth0 || return 1
-    LAN_TAKEN[$addr]=$name
+  for ((i = 0; i < count; i++)); do
+    addrs+=("${first%.*}.$((${first##*.} + i))")
+    ip -n "$ns" addr add "${addrs[-1]}/24" brd + dev eth0 || return 1
   done
-  rm -f "$dir/ready"
-  ip netns exec "$ns" "$LAN_PYTHON" -S -u "$LAN_PEER_DIR/snmp_responder.py" --mode "$mode" \
-    --dir "$dir" "$@" "${addrs[@]}" </dev/null >"$dir/responder.out" 2>&1 &
+  ip netns exec "$ns" /usr/bin/python3 -S -u "$LAN_PEER_DIR/snmp_responder.py" --mode "$mode" \
+    --dir "$dir" "${addrs[@]}" </dev/null >"$dir/responder.out" 2>&1 &
   LAN_PIDS+=($!)
   _lan_wait_ready "$dir/ready" "$dir/responder.out" "responder $name"
 }
@@ -278,17 +193,10 @@ lan_queue_server() {
   [ -n "${LAN_NS_OF[$name]:-}" ] || { _lan_fail "no namespace $name"; return 1; }
   mkdir -p "$dir"
   rm -f "$dir/ready"
-  ip netns exec "${LAN_NS_OF[$name]}" "$LAN_PYTHON" -S -u "$LAN_PEER_DIR/queue_server.py" \
+  ip netns exec "${LAN_NS_OF[$name]}" /usr/bin/python3 -S -u "$LAN_PEER_DIR/queue_server.py" \
     --logdir "$dir" --ready "$dir/ready" "$@" </dev/null >"$dir/queue_server.out" 2>&1 &
   LAN_PIDS+=($!)
   _lan_wait_ready "$dir/ready" "$dir/queue_server.out" "queue server in $name"
-}
-
-lan_netns_inode() {
-  local ns=$LAN_NS
-  [ -z "${1:-}" ] || ns=${LAN_NS_OF[$1]:-}
-  [ -n "$ns" ] && [ -n "${LAN_INODES[$ns]:-}" ] || { _lan_fail "no such namespace"; return 1; }
-  echo "${LAN_INODES[$ns]}"
 }
 
 lan_pid_in_ns() {
@@ -297,7 +205,6 @@ lan_pid_in_ns() {
   got=$(stat -L -c %i "/proc/$1/ns/net" 2>/dev/null) || return 1
   [ "$got" = "${LAN_INODES[$LAN_NS]}" ]
 }
-
 # _lan_check_ns NS: every interface but lo is the client's bridge or a veth
 # whose other end lies in another namespace made here; every IPv4 address is
 # loopback or 10.77; no IPv6 address; every route leaves by lo, vbr0 or eth0.
@@ -389,9 +296,7 @@ lan_down() {
   LAN_NAMESPACES=()
   LAN_NS_OF=()
   LAN_INODES=()
-  LAN_TAKEN=()
   LAN_NS=
-  LAN_VETHS=0
   [ -z "$LAN_DIR" ] || rm -rf "$LAN_DIR"
   LAN_DIR=
   return 0

@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # Real print servers for the end-to-end tests, on loopback only, each with
 # a private configuration (no file under /etc is touched) and stopped by PID.
+# Each returns non-zero, saying why, when its server does not come up.
 #   peer_lpd DIR PORT [QUEUE]     LPRng accepting only source ports 721-731
 #   peer_raw DIR N                p910nd on 127.0.0.1:9100+N (N 0-9) writing DIR/raw.out
 #   peer_fault DIR PORT MODE ...  a hand-written peer for faults (fault_peer.py)
@@ -9,30 +10,34 @@
 #                                 cupsd with one raw queue, ipp://127.0.0.1:PORT/printers/q;
 #                                 with --auth, job operations need Basic USER:PASS;
 #                                 with --auth-all, reading the printer's status too
-#   peer_ipp_document DIR [JOB]   path of the document of job JOB as received
-#                                 (default: the newest job the test sent)
+#   peer_ipp_document DIR         path of the newest document cupsd received, as received
 #   peer_ipp_state DIR PORT STATE REASONS
-#                                 printer-state 3, 4 or 5 and printer-state-reasons
+#                                 printer-state (3 or 5) and printer-state-reasons
 #                                 (comma-separated keywords, or none), read back
 #   peer_ipp_accepting DIR PORT yes|no
 #                                 printer-is-accepting-jobs, read back
 #   peer_ipp_attrs DIR PORT       prints "STATE REASONS ACCEPTING", e.g. "5 media-empty-error false"
 #   peer_proxy DIR PORT           tinyproxy; DIR/tinyproxy.log names each request it relayed
 #   peer_proxy_requests DIR       the request lines tinyproxy relayed, one a line
-#   peer_wait_port PORT           until something listens on 127.0.0.1:PORT
 #   peer_stop_all                 stops everything started here
 # Source it, then call peer_stop_all from an EXIT trap.
 
 PEER_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 PEER_PIDS=()
 
-peer_wait_port() {
-  local port=$1 i
-  for i in $(seq 1 100); do
-    ss -Hltn "sport = :$port" 2>/dev/null | grep -q LISTEN && return 0
+# _peer_started PORT LOG: the process started last listens on 127.0.0.1:PORT
+# (it is stopped with the others either way); if it dies first or never
+# listens, and another holds the port instead, the end of LOG says why.
+_peer_started() {
+  local pid=$!
+  PEER_PIDS+=("$pid")
+  for _ in $(seq 1 100); do
+    ss -Hltnp "sport = :$1" 2>/dev/null | grep -q "pid=$pid," && return 0
+    kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
   done
-  echo "peers: nothing listens on port $port" >&2
+  echo "peers: process $pid does not listen on port $1; $2 ends:" >&2
+  tail -n 5 "$2" >&2
   return 1
 }
 
@@ -80,8 +85,7 @@ CONF
   printf 'REJECT SERVICE=X NOT PORT=721-731\nDEFAULT ACCEPT\n' >"$dir/etc/lpd.perms"
   unshare -m sh -c "mount --bind '$dir/etc' /etc/lprng && exec /usr/sbin/lpd -F" \
     </dev/null >"$dir/lpd.log" 2>&1 &
-  PEER_PIDS+=($!)
-  peer_wait_port "$port"
+  _peer_started "$port" "$dir/lpd.log"
 }
 
 # p910nd needs /var/lock/p910nd: a private tmpfs over /run/lock.
@@ -91,8 +95,7 @@ peer_raw() {
   : >"$dir/raw.out"
   unshare -m sh -c "mount -t tmpfs tmpfs /run/lock && mkdir -p /var/lock/p910nd &&
     exec /usr/sbin/p910nd -d -f '$dir/raw.out' -i 127.0.0.1 $n" </dev/null >"$dir/p910nd.log" 2>&1 &
-  PEER_PIDS+=($!)
-  peer_wait_port $((9100 + n))
+  _peer_started $((9100 + n)) "$dir/p910nd.log"
 }
 
 peer_fault() {
@@ -101,8 +104,7 @@ peer_fault() {
   mkdir -p "$dir"
   python3 -u "$PEER_DIR/fault_peer.py" --port "$port" --dir "$dir" "$@" </dev/null \
     >"$dir/fault.log" 2>&1 &
-  PEER_PIDS+=($!)
-  peer_wait_port "$port"
+  _peer_started "$port" "$dir/fault.log"
 }
 
 # Like raw mode, but each connection is served at once, so the second one is
@@ -120,22 +122,10 @@ peer_ipp() {
     --auth) auth=$4 ;;
     --auth-all) auth=$4 status_operations=' Get-Printer-Attributes' ;;
   esac
-  rm -rf "${dir:?}/etc" "${dir:?}/spool" "${dir:?}/state" "${dir:?}/cache" "${dir:?}/tmp" \
-    "${dir:?}/lib" "${dir:?}/log"
+  rm -rf "${dir:?}"/{etc,spool,state,cache,tmp,lib,log,pam.d}
   mkdir -p "$dir/etc" "$dir/spool" "$dir/state" "$dir/cache" "$dir/tmp" "$dir/log" "$dir/ipptool"
   chmod a+rx "$dir" "$(dirname "$dir")"
-  rm -f "$dir/hold" "$dir/busy-jobs"
   cp -a /usr/lib/cups "$dir/lib"
-  # A backend that keeps its job (and so the printer) processing while
-  # DIR/hold exists: CUPS-Add-Modify-Printer refuses printer-state 4, and
-  # only a job in progress makes cupsd report it.
-  cat >"$dir/lib/backend/vexahold" <<BACKEND
-#!/bin/sh
-[ \$# -eq 0 ] && exit 0
-while [ -e '$dir/hold' ]; do sleep 0.1; done
-exit 0
-BACKEND
-  chmod 755 "$dir/lib/backend/vexahold"
   cat >"$dir/etc/cups-files.conf" <<CONF
 ServerRoot $dir/etc
 RequestRoot $dir/spool
@@ -196,7 +186,6 @@ Accepting Yes
 CONF
   if [ -n "$auth" ]; then
     # libpam also reads "other" and the common-* files: copy them all.
-    rm -rf "${dir:?}/pam.d"
     cp -a /etc/pam.d "$dir/pam.d"
     printf '%s' "$auth" >"$dir/credentials"
     chmod 600 "$dir/credentials"
@@ -221,62 +210,40 @@ PAM
     /usr/sbin/cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" \
       </dev/null >"$dir/cupsd.out" 2>&1 &
   fi
-  PEER_PIDS+=($!)
-  peer_wait_port "$port" || { tail -n 5 "$dir/log/error_log" "$dir/cupsd.out" >&2; return 1; }
+  _peer_started "$port" "$dir/log/error_log" || { tail -n 5 "$dir/cupsd.out" >&2; return 1; }
 }
 
+# Documents are kept as dNNNNN-001, NNNNN the job id: the last name is the newest.
 peer_ipp_document() {
-  local dir=$1 job=${2:-} f
-  if [ -z "$job" ]; then
-    for f in "$dir"/spool/d*-001; do
-      f=${f##*/d}
-      f=${f%-001}
-      [ "$f" = '*' ] && continue
-      f=$((10#$f))
-      grep -qx "$f" "$dir/busy-jobs" 2>/dev/null || [ "$f" -le "${job:-0}" ] || job=$f
-    done
-    [ -n "$job" ] || { echo "peers: no job in $dir/spool" >&2; return 1; }
-  fi
-  f=$(printf '%s/spool/d%05d-001' "$dir" "$job")
-  [ -f "$f" ] || { echo "peers: no document for job $job in $dir/spool" >&2; return 1; }
-  echo "$f"
+  local docs=("$1"/spool/d[0-9][0-9][0-9][0-9][0-9]-001)
+  [ -f "${docs[-1]}" ] || { echo "peers: no document in $1/spool" >&2; return 1; }
+  echo "${docs[-1]}"
 }
 
-# _peer_ipptool DIR PORT NAME [OPTION...]: runs DIR/ipptool/NAME.test against
-# the queue.
+# _peer_ipptool DIR PORT OPERATION [LINES]: one IPP/1.0 request, as the
+# monitor asks, with LINES added to the test; ipptool's report on stdout.
 _peer_ipptool() {
-  local dir=$1 port=$2 name=$3
-  shift 3
-  ipptool -t -T 10 "$@" "ipp://127.0.0.1:$port/printers/q" "$dir/ipptool/$name.test"
-}
-
-_peer_ipp_test_head() {
-  cat <<TEST
+  cat >"$1/ipptool/$3.test" <<TEST
 {
-  NAME "$1"
-  OPERATION $2
+  NAME "$3"
+  OPERATION $3
   GROUP operation-attributes-tag
   ATTR charset attributes-charset utf-8
   ATTR naturalLanguage attributes-natural-language en
   ATTR uri printer-uri \$uri
+${4:-}
+  STATUS successful-ok
+}
 TEST
+  ipptool -t -T 10 -V 1.0 "ipp://127.0.0.1:$2/printers/q" "$1/ipptool/$3.test" 2>&1
 }
 
 peer_ipp_attrs() {
-  local dir=$1 port=$2
-  { _peer_ipp_test_head "read back" Get-Printer-Attributes
-    cat <<'TEST'
-  ATTR keyword requested-attributes printer-state,printer-state-reasons,printer-is-accepting-jobs
-  STATUS successful-ok
+  # DISPLAY lines read "name (type) = value"; enums come back by name.
+  _peer_ipptool "$1" "$2" Get-Printer-Attributes "  ATTR keyword requested-attributes printer-state,printer-state-reasons,printer-is-accepting-jobs
   DISPLAY printer-state
   DISPLAY printer-state-reasons
-  DISPLAY printer-is-accepting-jobs
-}
-TEST
-  } >"$dir/ipptool/attrs.test"
-  # DISPLAY lines read "name (type) = value"; enums come back by name.
-  # Asked in IPP/1.0, as the monitor asks.
-  _peer_ipptool "$dir" "$port" attrs -V 1.0 | awk '
+  DISPLAY printer-is-accepting-jobs" | awk '
     { v = $0; sub(/^[^=]* = /, "", v) }
     $1 == "printer-state" { s = v }
     $1 == "printer-state-reasons" { r = v }
@@ -288,73 +255,11 @@ TEST
     }'
 }
 
-# _peer_ipp_release DIR PORT: lets a held job finish and waits for the printer
-# to leave processing, so that stopping it cannot requeue that job.
-_peer_ipp_release() {
-  local dir=$1 port=$2
-  [ -e "$dir/hold" ] || return 0
-  rm -f "$dir/hold"
-  for _ in $(seq 1 100); do
-    case $(peer_ipp_attrs "$dir" "$port") in 4\ *) sleep 0.05 ;; *) return 0 ;; esac
-  done
-  echo "peers: printer on port $port stays processing" >&2
-  return 1
-}
-
-# _peer_uri_escape TEXT: TEXT percent-encoded for a URI's user:password part.
-_peer_uri_escape() {
-  local LC_ALL=C text=$1 out='' c i
-  for ((i = 0; i < ${#text}; i++)); do
-    c=${text:i:1}
-    case $c in
-      [A-Za-z0-9._~:-]) out+=$c ;;
-      *) out+=$(printf '%%%02X' "'$c") ;;
-    esac
-  done
-  printf '%s' "$out"
-}
-
 peer_ipp_state() {
-  local dir=$1 port=$2 state=$3 reasons=$4 set_state=$3 device=file:///dev/null got
-  _peer_ipp_release "$dir" "$port" || return 1
-  if [ "$state" = 4 ]; then
-    set_state=3 device=vexahold:/
-  fi
-  { _peer_ipp_test_head "set state" CUPS-Add-Modify-Printer
-    cat <<TEST
-  GROUP printer-attributes-tag
-  ATTR uri device-uri $device
-  ATTR enum printer-state $set_state
-  ATTR keyword printer-state-reasons $reasons
-  STATUS successful-ok
-}
-TEST
-  } >"$dir/ipptool/state.test"
-  _peer_ipptool "$dir" "$port" state >"$dir/ipptool/state.out" 2>&1 ||
-    { cat "$dir/ipptool/state.out" >&2; return 1; }
-  if [ "$state" = 4 ]; then
-    # A job of our own keeps the printer busy; the test's jobs queue behind it.
-    : >"$dir/hold"
-    { _peer_ipp_test_head "busy" Print-Job
-      cat <<'TEST'
-  ATTR name requesting-user-name peers
-  ATTR name job-name vexa-busy
-  FILE $filename
-  STATUS successful-ok
-  EXPECT job-id OF-TYPE integer
-  DISPLAY job-id
-}
-TEST
-    } >"$dir/ipptool/busy.test"
-    echo "keeps the printer busy" >"$dir/ipptool/busy.txt"
-    # With --auth, ipptool takes the user and password from the URI.
-    local creds=
-    [ -f "$dir/credentials" ] && creds="$(_peer_uri_escape "$(cat "$dir/credentials")")@"
-    got=$(ipptool -T 10 -c -f "$dir/ipptool/busy.txt" "ipp://${creds}127.0.0.1:$port/printers/q" \
-      "$dir/ipptool/busy.test" | sed -n 2p) ||
-      { echo "peers: could not start a job to keep port $port busy" >&2; return 1; }
-    echo "$got" >>"$dir/busy-jobs"
-  fi
+  local dir=$1 port=$2 state=$3 reasons=$4 got
+  got=$(_peer_ipptool "$dir" "$port" CUPS-Add-Modify-Printer "  GROUP printer-attributes-tag
+  ATTR enum printer-state $state
+  ATTR keyword printer-state-reasons $reasons") || { echo "$got" >&2; return 1; }
   for _ in $(seq 1 100); do
     got=$(peer_ipp_attrs "$dir" "$port")
     [ "${got% *}" = "$state $reasons" ] && return 0
@@ -365,17 +270,9 @@ TEST
 }
 
 peer_ipp_accepting() {
-  local dir=$1 port=$2 op got want
-  case $3 in
-    yes) op=CUPS-Accept-Jobs want=true ;;
-    no) op=CUPS-Reject-Jobs want=false ;;
-    *) echo "peers: peer_ipp_accepting wants yes or no" >&2; return 1 ;;
-  esac
-  { _peer_ipp_test_head "$op" "$op"
-    printf '  STATUS successful-ok\n}\n'
-  } >"$dir/ipptool/accepting.test"
-  _peer_ipptool "$dir" "$port" accepting >"$dir/ipptool/accepting.out" 2>&1 ||
-    { cat "$dir/ipptool/accepting.out" >&2; return 1; }
+  local dir=$1 port=$2 op=CUPS-Accept-Jobs want=true got
+  [ "$3" = yes ] || op=CUPS-Reject-Jobs want=false
+  got=$(_peer_ipptool "$dir" "$port" $op) || { echo "$got" >&2; return 1; }
   got=$(peer_ipp_attrs "$dir" "$port")
   [ "${got##* }" = "$want" ] && return 0
   echo "peers: printer on port $port reads back '$got', want accepting $want" >&2
@@ -403,8 +300,7 @@ LogFile "$dir/tinyproxy.log"
 LogLevel Info
 CONF
   /usr/bin/tinyproxy -d -c "$dir/tinyproxy.conf" </dev/null >"$dir/tinyproxy.out" 2>&1 &
-  PEER_PIDS+=($!)
-  peer_wait_port "$port"
+  _peer_started "$port" "$dir/tinyproxy.out"
 }
 
 peer_proxy_requests() {

@@ -31,6 +31,14 @@ lan_up || refuse "no lab network"
 query_logs=$LAN_DIR/query
 udp_logs=$LAN_DIR/udp
 lan_check_isolated || refuse "the lab is not isolated"
+# A guard that cannot see a way out guards nothing: a link whose other end is
+# no namespace of the lab's, an address outside it.
+guard_sees() {
+  ip -n "$LAN_NS" $1 && ! lan_check_isolated 2>/dev/null && ip -n "$LAN_NS" $2 ||
+    refuse "the isolation check does not see 'ip $1'"
+}
+guard_sees "link add stray0 type veth peer name stray1" "link del stray0"
+guard_sees "addr add 192.168.77.1/24 dev vbr0" "addr del 192.168.77.1/24 dev vbr0"
 # Prefix, settings and X display as every Wine test has them; the server this
 # starts outside the lab is stopped again before anything can broadcast.
 vexa_wine_setup || refuse "no Wine"
@@ -57,6 +65,7 @@ serving() {
 for _ in $(seq 1 200); do serving && break; sleep 0.05; done
 serving || refuse "wineserver $lab_server does not serve this prefix"
 lan_pid_in_ns "$lab_server" || refuse "wineserver $lab_server is not in the lab's namespace"
+! lan_pid_in_ns $$ || refuse "the namespace check takes the host's namespace for the lab's"
 # The session's first program hands its output on to services.exe and the
 # others, which outlive it: that must not be a pipe of the test's.
 (
@@ -66,8 +75,10 @@ lan_pid_in_ns "$lab_server" || refuse "wineserver $lab_server is not in the lab'
 
 export VEXA_LAN_CLIENT=$LAN_CLIENT_ADDR VEXA_LAN_LOG_DIR=$udp_logs
 export VEXA_QUERY_LOG_DIR=$query_logs VEXA_QUERY_SERVER=10.77.0.11
-# run FILTER: the lab's test program in the lab, one process per filter.
+# run FILTER: the lab's test program in the lab, one process per filter,
+# once the lab (with whatever joined it since) is proven isolated again.
 run() {
+  lan_check_isolated || refuse "the lab is not isolated"
   lan_exec timeout 120 "$WINELOADER" "$VEXA_BIN/discovery_wine_tests.exe" \
     --gtest_filter="$1" --gtest_brief=1 </dev/null 2>&1 | grep -v '^Note: Google Test filter'
   [ "${PIPESTATUS[0]}" -eq 0 ] || fail "$1"
@@ -82,7 +93,6 @@ lan_agent b 10.77.0.12 "Othermaker OfficeJet 9" 001122334455 || refuse "agent b"
 lan_agent c 10.77.0.13 "HARLUNE LX-4020 second interface" 008077123456 || refuse "agent c"
 lan_agent d 10.77.0.14 "$long_description" 008077aabb01 || refuse "agent d"
 lan_agent e 10.77.0.15 "Harlune LX-100 no hardware address" "" || refuse "agent e"
-lan_check_isolated || refuse "the lab is not isolated"
 
 # The print server answers on one port per behaviour (see queue_query_test.cpp).
 lan_queue_server a "$query_logs" \
@@ -117,14 +127,18 @@ for test in ListsEachHarlunePrinterOnceAndHandsBackTheChosenOne ColumnClicksSort
   run "SearchLab.$test"
 done
 
-lan_responder hostile 10.77.1.1 1 hostile || fail "no hostile responder"
+need lan_responder hostile 10.77.1.1 1 hostile
 hostile=${LAN_PIDS[-1]}
-lan_responder hrdevice 10.77.1.2 1 hrdevice || fail "no hrDeviceDescr responder"
+need lan_responder hrdevice 10.77.1.2 1 hrdevice
 hrdevice=${LAN_PIDS[-1]}
 VEXA_HOSTILE_MANIFEST=$(lan_dir hostile)/hostile.txt run 'SearchLab.SurvivesHostileAnswers'
 kill "$hostile" "$hrdevice" 2>/dev/null || true
 
-lan_responder crowd 10.77.2.1 130 many || fail "no crowd of printers"
+need lan_responder crowd 10.77.2.1 130 many
 run 'SearchLab.ListsNoMoreThan128Printers'
+
+stop_lab_server
+lan_down
+[ -z "$(ip netns list | grep "^vexalan-$$-")" ] || fail "lan_down left namespaces of the lab behind"
 
 finish discovery_test

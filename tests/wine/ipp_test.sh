@@ -13,15 +13,6 @@ trap 'peer_stop_all; rm -rf "$work"' EXIT
 head -c 1 /dev/urandom >"$work/one"
 head -c $((4 * 1024 * 1024)) /dev/urandom >"$work/big"
 
-# print PORT FILE [OPTIONS]; $answer as in transport_test.sh.
-print_job() {
-  local port=$1 file=$2
-  shift 2
-  out=$(timeout 300 bash -c 'source "$1/tests/wine/wine-env.sh"; shift; vexa_spool "$@"' _ \
-    "$VEXA_ROOT" --answer "${answer:-cancel}" print "$port" "Z:${file//\//\\}" "$@" 2>&1)
-  status=$?
-}
-printed() { grep -qx "printed $1 in [0-9]* ms" <<<"$out"; }
 received() { cmp -s "$1" "$(peer_ipp_document "$2")"; }
 
 # The stored form of a password: a 16-bit count, then each byte less 0x1D.
@@ -36,7 +27,7 @@ stored_password() {
 
 URL=ipp://127.0.0.1:8631/printers/q
 AUTH_URL=ipp://127.0.0.1:8632/printers/q
-vexa_spool install >/dev/null || fail install
+need vexa_spool install >/dev/null
 vexa_reset_ports
 {
   port_key IppCounted PrintMode=1 URL=$URL Language=en-us
@@ -53,7 +44,7 @@ vexa_reset_ports
     CmdTmout=5000 DatTmout=5000
 } | reg_import
 
-peer_ipp "$work/cups" 8631
+need peer_ipp "$work/cups" 8631
 
 # --- counted and chunked bodies arrive byte for byte ------------------------
 for port in IppCounted IppChunk4k IppChunk16k; do
@@ -65,7 +56,7 @@ for port in IppCounted IppChunk4k IppChunk16k; do
 done
 
 # --- through an HTTP proxy: the request line carries the whole URL -----------
-peer_proxy "$work/proxy" 8888
+need peer_proxy "$work/proxy" 8888
 print_job IppProxy "$work/big"
 printed $((4 * 1024 * 1024)) && received "$work/big" "$work/cups" || fail "proxy: $out"
 requests=$(peer_proxy_requests "$work/proxy")
@@ -76,13 +67,12 @@ grep -q "^POST http://127.0.0.1:8631/printers/q" <<<"$requests" ||
 # The job stays open (paused by the user) while the printer is fixed: the
 # poller, not the next write, tells the spooler that PAPER_OUT (0x10) is over.
 head -c $((1024 * 1024)) /dev/urandom >"$work/mid"
-peer_ipp_state "$work/cups" 8631 5 media-empty-error
-timeout 300 bash -c 'source "$1/tests/wine/wine-env.sh"; shift; vexa_spool "$@"' _ "$VEXA_ROOT" \
-  --answer cancel print IppChunk16k "Z:${work//\//\\}\\mid" --write-size 16384 \
-  --pause-after-ms 500 --resume-after-ms 45000 >"$work/paper.out" 2>&1 &
+need peer_ipp_state "$work/cups" 8631 5 media-empty-error
+spool_job IppChunk16k "$work/mid" --write-size 16384 --pause-after-ms 500 --resume-after-ms 45000 \
+  >"$work/paper.out" &
 job=$!
 sleep 8
-peer_ipp_state "$work/cups" 8631 3 none >/dev/null
+need peer_ipp_state "$work/cups" 8631 3 none
 sleep 32
 expect "what the spooler saw while the job was paused" "printer status 0x00000010
 printer status 0x00000000" "$(grep '^printer status' "$work/paper.out")"
@@ -91,7 +81,7 @@ out=$(cat "$work/paper.out")
 printed $((1024 * 1024)) && received "$work/mid" "$work/cups" || fail "paper out: $out"
 
 # --- a printer not accepting jobs: each try waits 15 s, no question ----------
-peer_ipp_accepting "$work/cups" 8631 no
+need peer_ipp_accepting "$work/cups" 8631 no
 (sleep 5 && peer_ipp_accepting "$work/cups" 8631 yes >/dev/null) &
 accept=$!
 start=$SECONDS
@@ -101,7 +91,10 @@ printed 1 && [ $((SECONDS - start)) -ge 14 ] && ! grep -qE '^(box|prompt)' <<<"$
   fail "not accepting: $((SECONDS - start))s: $out"
 
 # --- Basic authentication ---------------------------------------------------
-peer_ipp "$work/auth" 8632 --auth alice:secret
+need peer_ipp "$work/auth" 8632 --auth alice:secret
+# Its PAM files are mounted for cupsd alone; over the host's they would lock
+# everyone out.
+! findmnt -n /etc/pam.d >/dev/null || fail "the test's PAM files are mounted over the host's"
 print_job IppAuth "$work/big"
 printed $((4 * 1024 * 1024)) && received "$work/big" "$work/auth" || fail "right password: $out"
 # A wrong password is refused with the answer to the job itself.
@@ -110,7 +103,7 @@ grep -q '^box: .*(IPP status code 0402)' <<<"$out" || fail "wrong password: $out
 # A printer that wants a password even to say how it is: the password
 # prompt comes up before the job, and the job prints with what was typed.
 peer_stop_all
-peer_ipp "$work/auth" 8632 --auth-all alice:secret
+need peer_ipp "$work/auth" 8632 --auth-all alice:secret
 print_job IppNoAuth "$work/big" --credentials alice:secret
 printed $((4 * 1024 * 1024)) && grep -q '^prompt 394 ' <<<"$out" && received "$work/big" "$work/auth" ||
   fail "asked for a password: $out"
@@ -119,7 +112,7 @@ grep -q '^prompt 394 ' <<<"$out" && grep -q '^box: ' <<<"$out" && [ $status -eq 
   fail "password prompt cancelled: $out"
 
 # --- a printer that never answers: code 105, the retry prompt ----------------
-peer_silent "$work/silent" 8633
+need peer_silent "$work/silent" 8633
 print_job IppSilent "$work/one"
 [ $status -eq 1 ] && grep -q '^prompt 401 ' <<<"$out" || fail "silent printer: $out"
 

@@ -1,5 +1,5 @@
 # shellcheck shell=bash
-# Shared by the Wine test scripts: results, registry set-up, and a
+# Shared by the Wine test scripts: results, registry set-up, jobs, and a
 # long-lived vexaspool session to talk to.
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
@@ -21,16 +21,26 @@ finish() {
   exit $((failures > 0))
 }
 
+# need STEP...: a set-up step (a peer started, a printer state set) that the
+# rest of the test relies on; when it fails, nothing after it would mean anything.
+need() {
+  "$@" && return 0
+  fail "set-up failed: $*"
+  exit 1
+}
+
 MONITOR="Vexa Network Printer Port"
 MONITOR_KEY="HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Monitors\\$MONITOR"
 PORTS_KEY="$MONITOR_KEY\\Ports"
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # Imports registry text (REGEDIT4 lines after the header) in one Wine call.
 reg_import() {
   local file
   file=$(mktemp --suffix=.reg)
   { echo REGEDIT4; cat; } >"$file"
-  "$WINELOADER" reg import "Z:${file//\//\\}" </dev/null >/dev/null 2>&1 || fail "reg import"
+  "$WINELOADER" reg import "$(winpath "$file")" </dev/null >/dev/null 2>&1 || fail "reg import"
   rm -f "$file"
 }
 
@@ -48,6 +58,25 @@ port_key() {
     fi
   done
 }
+
+# spool_job PORT FILE [OPTIONS]: one job through vexaspool, its lines on
+# stdout as they come. $answer answers the monitor's boxes and prompts
+# (cancel unless set), so that no test waits for a person.
+spool_job() {
+  local port=$1 file=$2
+  shift 2
+  vexa_wine_setup || return
+  timeout 300 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" --ensure-installed \
+    --answer "${answer:-cancel}" print "$port" "$(winpath "$file")" "$@" 2>&1
+}
+# print_job as spool_job, with the lines in $out and the exit status in $status.
+print_job() {
+  out=$(spool_job "$@")
+  status=$?
+}
+printed() { grep -qx "printed $1 in [0-9]* ms" <<<"$out"; }
+# $out with the times taken out.
+untimed() { sed -E 's/ in [0-9]+ ms$/ in MS ms/' <<<"$out"; }
 
 # session_start [OPTIONS]: a vexaspool session in the background; `ask` talks to it.
 session_start() {

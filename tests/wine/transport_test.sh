@@ -12,24 +12,11 @@ trap 'peer_stop_all; rm -rf "$work"' EXIT
 host=$(hostname)
 host=${host:0:64}
 
-random_file() { head -c "$2" /dev/urandom >"$1"; }
-random_file "$work/one" 1
-random_file "$work/big" $((8 * 1024 * 1024))
-random_file "$work/huge" $((24 * 1024 * 1024))
+head -c 1 /dev/urandom >"$work/one"
+head -c $((8 * 1024 * 1024)) /dev/urandom >"$work/big"
+head -c $((24 * 1024 * 1024)) /dev/urandom >"$work/huge"
 
-# print PORT FILE [OPTIONS]: the job's output lines into $out, status into
-# $status; $answer answers the monitor's boxes and prompts (cancel unless
-# set), so that no test waits for a person.
-print_job() {
-  local port=$1 file=$2
-  shift 2
-  out=$(timeout 300 bash -c 'source "$1/tests/wine/wine-env.sh"; shift; vexa_spool "$@"' _ \
-    "$VEXA_ROOT" --answer "${answer:-cancel}" print "$port" "Z:${file//\//\\}" "$@" 2>&1)
-  status=$?
-}
-printed() { grep -qx "printed $1 in [0-9]* ms" <<<"$out"; }
-
-vexa_spool install >/dev/null || fail install
+need vexa_spool install >/dev/null
 vexa_reset_ports
 {
   port_key RawP PrintMode=2 HostName=127.0.0.1 PortNum=9101
@@ -44,7 +31,7 @@ vexa_reset_ports
 } | reg_import
 
 # --- Raw to p910nd ---------------------------------------------------------
-peer_raw "$work/p910nd" 1
+need peer_raw "$work/p910nd" 1
 print_job RawP "$work/one"
 printed 1 && cmp -s "$work/one" "$work/p910nd/raw.out" || fail "Raw 1-byte job: $out"
 : >"$work/p910nd/raw.out"
@@ -53,7 +40,7 @@ printed $((8 * 1024 * 1024)) && cmp -s "$work/big" "$work/p910nd/raw.out" ||
   fail "Raw 8 MB job: $out"
 
 # --- LPR to LPRng, reserved source ports only -------------------------------
-peer_lpd "$work/lpd" 515 lp
+need peer_lpd "$work/lpd" 515 lp
 print_job LprP "$work/one" --job 7
 printed 1 || fail "LPR 1-byte job: $out"
 sleep 0.3
@@ -74,7 +61,7 @@ peer_stop_all
 (print_job RawDown "$work/big"; printf '%s\n' "$status" "$out" >"$work/down.out") &
 job=$!
 sleep 4
-peer_raw "$work/late" 9
+need peer_raw "$work/late" 9
 wait $job
 status=$(head -1 "$work/down.out")
 out=$(tail -n +2 "$work/down.out")
@@ -87,20 +74,20 @@ answer=cancel print_job RawDownAsk "$work/one"
   fail "Reconnection off: $out"
 
 # --- a printer that stops reading for a while --------------------------------
-peer_fault "$work/stall" 9110 --mode raw --stall-after $((1024 * 1024)) --stall-seconds 20
+need peer_fault "$work/stall" 9110 --mode raw --stall-after $((1024 * 1024)) --stall-seconds 20
 answer=retry print_job RawStall "$work/huge"
 printed $((24 * 1024 * 1024)) && grep -q '^prompt 401 ' <<<"$out" || fail "stall: $out"
 cmp -s "$work/huge" "$work/stall/conn-1.data" || fail "after the stall the printer's copy differs"
 [ ! -e "$work/stall/conn-2.data" ] || fail "the stalled job was sent on a second connection"
 
 # --- a printer that resets the connection mid-job ----------------------------
-peer_fault "$work/reset" 9111 --mode raw --reset-after $((2 * 1024 * 1024))
+need peer_fault "$work/reset" 9111 --mode raw --reset-after $((2 * 1024 * 1024))
 answer=retry print_job RawReset "$work/big"
 printed $((8 * 1024 * 1024)) || fail "reset: $out"
 cmp -s "$work/big" "$work/reset/conn-2.data" || fail "the resent job differs"
 
 # --- the job is deleted while a send is blocked ------------------------------
-peer_fault "$work/gone" 9112 --mode raw --stall-after 65536 --stall-seconds 600
+need peer_fault "$work/gone" 9112 --mode raw --stall-after 65536 --stall-seconds 600
 start=$SECONDS
 print_job RawGone "$work/huge" --delete-after-ms 2000
 took=$((SECONDS - start))
@@ -112,7 +99,7 @@ sent=$(sed -n 's/^printed \([0-9]*\) in .*/\1/p' <<<"$out")
 peer_stop_all
 
 # --- streamed LPR data file (NonByteCount), and an LPR reset mid-job ---------
-peer_fault "$work/stream" 515 --mode lpd
+need peer_fault "$work/stream" 515 --mode lpd
 print_job LprStream "$work/big" --job 9
 printed $((8 * 1024 * 1024)) || fail "streamed LPR job: $out"
 sleep 0.3
@@ -121,7 +108,7 @@ grep -q "subcommand b'\\\\x03125899906843000 dfA009$host\\\\n'" "$work/stream/fa
 cmp -s "$work/big" "$work/stream/conn-1.data" || fail "streamed data differs"
 peer_stop_all
 
-peer_fault "$work/lprreset" 515 --mode lpd --reset-after 100000
+need peer_fault "$work/lprreset" 515 --mode lpd --reset-after 100000
 answer=retry print_job LprP "$work/big" --job 10
 printed $((8 * 1024 * 1024)) || fail "LPR reset: $out"
 cmp -s "$work/big" "$work/lprreset/conn-2.data" || fail "the resent LPR job differs"

@@ -9,6 +9,8 @@
 # one long-lived wineserver for it, so a run costs a fraction of a second.
 # Windows draw on an Xvfb of the harness's own when VEXA_WINE_XVFB=1 (CTest
 # sets it), else on the caller's DISPLAY, else nowhere (Wine's null driver).
+# The harness keeps its state in WINEPREFIX/.vexa-*: the PID and display of
+# its wineserver and of its Xvfb, and the settings last applied.
 
 VEXA_ROOT=${VEXA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 VEXA_BUILD=${VEXA_BUILD:-$VEXA_ROOT/build/win64}
@@ -28,7 +30,7 @@ export WINEPREFIX=${WINEPREFIX:-$VEXA_BUILD/wineprefix}
 VEXA_WINE_GRAPHICS=null
 _VEXA_CALLER_DISPLAY=${DISPLAY:-}
 _vexa_wine_settings() {
-  cat <<EOF
+  cat <<EOS
 REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
@@ -36,7 +38,7 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Drivers]
 "Graphics"="$VEXA_WINE_GRAPHICS"
-EOF
+EOS
 }
 
 # Closes every descriptor above stderr in the current (sub)shell: whatever
@@ -50,21 +52,31 @@ _vexa_close_extra_fds() {
   return 0
 }
 
-_vexa_wine_pidfile() { printf '%s/.vexa-wineserver.pid' "$WINEPREFIX"; }
-_vexa_wine_stamp() { printf '%s/.vexa-settings' "$WINEPREFIX"; }
-# The display the running server session was started with: every process of
-# a session must use the same one (explorer.exe keeps the first one's).
-_vexa_wine_session_file() { printf '%s/.vexa-session-display' "$WINEPREFIX"; }
-_vexa_xvfb_pidfile() { printf '%s/.vexa-xvfb.pid' "$WINEPREFIX"; }
-_vexa_xvfb_displayfile() { printf '%s/.vexa-xvfb.display' "$WINEPREFIX"; }
+# _vexa_alive NAME COMM: the PID in .vexa-NAME.pid is alive and runs COMM;
+# it goes to _VEXA_PID.
+_vexa_alive() {
+  local comm
+  [ -r "$WINEPREFIX/.vexa-$1.pid" ] && read -r _VEXA_PID <"$WINEPREFIX/.vexa-$1.pid" || return 1
+  [ -r "/proc/$_VEXA_PID/comm" ] && read -r comm <"/proc/$_VEXA_PID/comm" && [ "$comm" = "$2" ]
+}
+
+# _vexa_stop NAME COMM [CMD...]: forgets NAME's PID and display; if it ran
+# COMM, ends it (with CMD, else SIGTERM) and waits until it is gone.
+_vexa_stop() {
+  local name=$1 comm=$2 alive=0
+  shift 2
+  _vexa_alive "$name" "$comm" || alive=1
+  rm -f "$WINEPREFIX/.vexa-$name".{pid,display}
+  [ $alive = 0 ] || return 0
+  if [ $# -gt 0 ]; then "$@" 2>/dev/null || true; else kill "$_VEXA_PID" 2>/dev/null || return 0; fi
+  while kill -0 "$_VEXA_PID" 2>/dev/null; do sleep 0.05; done
+}
 
 # True when this harness's Xvfb is alive; its display goes to _VEXA_XVFB_DISPLAY.
 _vexa_xvfb_up() {
-  local pid comm display
-  [ -r "$(_vexa_xvfb_pidfile)" ] && read -r pid <"$(_vexa_xvfb_pidfile)" || return 1
-  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm" || return 1
-  [ "$comm" = Xvfb ] || return 1
-  [ -r "$(_vexa_xvfb_displayfile)" ] && read -r display <"$(_vexa_xvfb_displayfile)" || return 1
+  local display
+  _vexa_alive xvfb Xvfb || return 1
+  [ -r "$WINEPREFIX/.vexa-xvfb.display" ] && read -r display <"$WINEPREFIX/.vexa-xvfb.display" || return 1
   [[ $display =~ ^[0-9]+$ ]] && [ -S "/tmp/.X11-unix/X$display" ] || return 1
   _VEXA_XVFB_DISPLAY=:$display
 }
@@ -73,18 +85,17 @@ _vexa_xvfb_up() {
 # and writes its number to the file. Nothing of the caller's stays open in
 # it: it outlives the caller, and a pipe it held would never close.
 _vexa_xvfb_start() {
-  local pid tries=0 displayfile
+  local pid tries=0
   _vexa_xvfb_up && return 0
   command -v Xvfb >/dev/null || { echo "wine-env: Xvfb is not installed (package xvfb)" >&2; return 1; }
-  displayfile=$(_vexa_xvfb_displayfile)
-  rm -f "$displayfile"
+  rm -f "$WINEPREFIX/.vexa-xvfb.display"
   (
     _vexa_close_extra_fds
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
-      </dev/null >"$WINEPREFIX.xvfb.log" 2>&1 3>"$displayfile" &
-    echo $! >"$(_vexa_xvfb_pidfile)"
+      </dev/null >"$WINEPREFIX.xvfb.log" 2>&1 3>"$WINEPREFIX/.vexa-xvfb.display" &
+    echo $! >"$WINEPREFIX/.vexa-xvfb.pid"
   )
-  read -r pid <"$(_vexa_xvfb_pidfile)"
+  read -r pid <"$WINEPREFIX/.vexa-xvfb.pid"
   until _vexa_xvfb_up; do
     tries=$((tries + 1))
     if ! kill -0 "$pid" 2>/dev/null || [ $tries -ge 200 ]; then
@@ -95,17 +106,6 @@ _vexa_xvfb_start() {
     sleep 0.05
   done
 }
-
-_vexa_xvfb_stop() {
-  local pid comm=
-  pid=$(cat "$(_vexa_xvfb_pidfile)" 2>/dev/null) || return 0
-  rm -f "$(_vexa_xvfb_pidfile)" "$(_vexa_xvfb_displayfile)"
-  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm"
-  [ "$comm" = Xvfb ] || return 0
-  kill "$pid" 2>/dev/null || return 0
-  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
-}
-
 # Decides how this run's windows are shown:
 #  - tests (VEXA_WINE_XVFB=1, as CTest sets it): X11 on the harness's own
 #    Xvfb, started once per prefix, so dialogs really draw and can be
@@ -116,16 +116,11 @@ _vexa_xvfb_stop() {
 #    needs no X server and draws nothing.
 _vexa_wine_choose_display() {
   _VEXA_WINE_OWN_X=
-  if [ -n "${VEXA_WINE_XVFB:-}" ]; then
-    _VEXA_WINE_OWN_X=1
-  elif [ -z "$_VEXA_CALLER_DISPLAY" ] && _vexa_xvfb_up; then
+  if [ -n "${VEXA_WINE_XVFB:-}" ] || { [ -z "$_VEXA_CALLER_DISPLAY" ] && _vexa_xvfb_up; }; then
     _VEXA_WINE_OWN_X=1
   fi
-  if [ -n "$_VEXA_WINE_OWN_X" ] || [ -n "$_VEXA_CALLER_DISPLAY" ]; then
-    VEXA_WINE_GRAPHICS=x11
-  else
-    VEXA_WINE_GRAPHICS=null
-  fi
+  VEXA_WINE_GRAPHICS=null
+  [ -z "$_VEXA_WINE_OWN_X$_VEXA_CALLER_DISPLAY" ] || VEXA_WINE_GRAPHICS=x11
 }
 
 # Exports the DISPLAY that _vexa_wine_choose_display chose.
@@ -140,19 +135,22 @@ _vexa_wine_export_display() {
   fi
 }
 
-# True when the running session was started with the DISPLAY now exported.
+# True when the running session was started with the DISPLAY now exported:
+# every process of a session must use the same one (explorer.exe keeps the
+# first one's).
 _vexa_wine_session_matches() {
   local display
-  [ -r "$(_vexa_wine_session_file)" ] && read -r display <"$(_vexa_wine_session_file)" || return 1
-  [ "$display" = "${DISPLAY:-none}" ]
+  [ -r "$WINEPREFIX/.vexa-wineserver.display" ] && read -r display <"$WINEPREFIX/.vexa-wineserver.display" &&
+    [ "$display" = "${DISPLAY:-none}" ]
 }
+
 
 # Where the server listens, into _VEXA_WINE_SOCKET. Debian's wineserver keeps
 # its directory's name in the prefix; upstream uses /tmp/.wine-UID. Only
 # builtins once the prefix's device and inode are known: this runs before
 # every program.
 _vexa_wine_find_socket() {
-  local dir device inode
+  local dir=/tmp/.wine-$UID device inode
   if [ "${_VEXA_WINE_ID_OF:-}" != "$WINEPREFIX" ]; then
     read -r device inode < <(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null)
     [ -n "$inode" ] || return 1
@@ -162,27 +160,20 @@ _vexa_wine_find_socket() {
   if [ -r "$WINEPREFIX/wineserver" ]; then
     read -r dir <"$WINEPREFIX/wineserver"
     dir=${TMPDIR:-/tmp}/$dir
-  else
-    dir=/tmp/.wine-$UID
   fi
   _VEXA_WINE_SOCKET=$dir/$_VEXA_WINE_ID/socket
 }
 
 # True when the server this harness started is alive and listening.
 _vexa_wine_server_up() {
-  local pidfile pid comm
-  pidfile=$(_vexa_wine_pidfile)
-  [ -r "$pidfile" ] && read -r pid <"$pidfile" || return 1
-  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm" || return 1
-  [ "$comm" = "${WINESERVER##*/}" ] && _vexa_wine_find_socket && [ -S "$_VEXA_WINE_SOCKET" ]
+  _vexa_alive wineserver "${WINESERVER##*/}" && _vexa_wine_find_socket && [ -S "$_VEXA_WINE_SOCKET" ]
 }
 
 # Makes the prefix once, and applies the settings whenever they changed.
 # Runs under the lock; every Wine process here closes fd 9 so the lock dies
 # with this shell, not with services.exe.
 _vexa_wine_prepare_prefix() {
-  local log=$WINEPREFIX.log stamp settings reg
-  stamp=$(_vexa_wine_stamp)
+  local log=$WINEPREFIX.log settings reg=$WINEPREFIX/.vexa-settings.reg
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # Made with Wine's own winspool and mpr: the stand-ins live in bin/ only.
     WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" wineboot -i </dev/null >"$log" 2>&1 9>&- ||
@@ -190,18 +181,16 @@ _vexa_wine_prepare_prefix() {
     "$WINESERVER" -w 9>&- || true
   fi
   settings=$(_vexa_wine_settings)
-  [ "$(cat "$stamp" 2>/dev/null)" = "$settings" ] && return 0
+  [ "$(cat "$WINEPREFIX/.vexa-settings" 2>/dev/null)" = "$settings" ] && return 0
   # Windows are set up by the desktop process when a session starts, so
   # the session must end before a new choice can take effect.
   _vexa_wine_stop_server 9>&-
-  reg=$WINEPREFIX/.vexa-settings.reg
   printf '%s\n' "$settings" >"$reg"
   WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" regedit /s "Z:${reg//\//\\}" </dev/null >"$log" 2>&1 9>&- ||
     { cat "$log" >&2; return 1; }
   "$WINESERVER" -w 9>&- || true
-  printf '%s\n' "$settings" >"$stamp"
+  printf '%s\n' "$settings" >"$WINEPREFIX/.vexa-settings"
 }
-
 _vexa_wine_start_server() {
   local pid tries=0
   _vexa_wine_server_up && return 0
@@ -210,14 +199,14 @@ _vexa_wine_start_server() {
   (
     _vexa_close_extra_fds
     "$WINESERVER" -f -p60 </dev/null >/dev/null 2>&1 &
-    echo $! >"$(_vexa_wine_pidfile)"
+    echo $! >"$WINEPREFIX/.vexa-wineserver.pid"
   )
-  printf '%s\n' "${DISPLAY:-none}" >"$(_vexa_wine_session_file)"
-  pid=$(cat "$(_vexa_wine_pidfile)")
+  printf '%s\n' "${DISPLAY:-none}" >"$WINEPREFIX/.vexa-wineserver.display"
+  pid=$(cat "$WINEPREFIX/.vexa-wineserver.pid")
   until _vexa_wine_find_socket && [ -S "$_VEXA_WINE_SOCKET" ]; do
     if ! kill -0 "$pid" 2>/dev/null; then
       # Another server (not ours) owns the prefix; use it as it is.
-      rm -f "$(_vexa_wine_pidfile)"
+      rm -f "$WINEPREFIX/.vexa-wineserver.pid"
       break
     fi
     tries=$((tries + 1))
@@ -236,10 +225,8 @@ _vexa_wine_start_server() {
 }
 
 vexa_wine_setup() {
-  local stamp
   _vexa_wine_choose_display
-  stamp=$(_vexa_wine_stamp)
-  if [ -r "$stamp" ] && [ "$(<"$stamp")" = "$(_vexa_wine_settings)" ] &&
+  if [ -r "$WINEPREFIX/.vexa-settings" ] && [ "$(<"$WINEPREFIX/.vexa-settings")" = "$(_vexa_wine_settings)" ] &&
     _vexa_wine_export_display && _vexa_wine_server_up && _vexa_wine_session_matches; then
     return 0
   fi
@@ -257,22 +244,14 @@ vexa_wine_setup() {
   _vexa_wine_export_display
 }
 
-_vexa_wine_stop_server() {
-  local pid comm=
-  pid=$(cat "$(_vexa_wine_pidfile)" 2>/dev/null) || return 0
-  rm -f "$(_vexa_wine_pidfile)" "$(_vexa_wine_session_file)"
-  [ -r "/proc/$pid/comm" ] && read -r comm <"/proc/$pid/comm"
-  [ "$comm" = "${WINESERVER##*/}" ] || return 0
-  "$WINESERVER" -k 9>&- 2>/dev/null || true
-  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
-}
+_vexa_wine_stop_server() { _vexa_stop wineserver "${WINESERVER##*/}" "$WINESERVER" -k 9>&-; }
 
 # Ends the session of the server vexa_wine_setup started: every program of
 # the prefix, services.exe and the others included (a plain SIGTERM to the
 # server would leave those behind, orphaned); then the Xvfb they drew on.
 vexa_wine_stop() {
   _vexa_wine_stop_server
-  _vexa_xvfb_stop
+  _vexa_stop xvfb Xvfb
 }
 
 # Runs a Windows program with this shell's stdin, stdout and stderr, so a
