@@ -32,6 +32,10 @@ print_to() {
 }
 
 # --- pass-through to the file the document names ------------------------------
+# Over an older, longer file the port leaves exactly the new job's bytes.
+cp "$big" "$work/out1"
+print_job PrintLpr "$one" --output "$(winpath "$work/out1")"
+cmp -s "$one" "$work/out1" || fail "over a longer file: $(stat -c %s "$work/out1") bytes left"
 # Nothing but the result line: no box, no status for a job that went well.
 print_to "$work/out1" "$one"
 expect "1-byte job" "0 printed 1 in MS ms" "$status $(untimed)"
@@ -52,10 +56,10 @@ ms=$(sed -nE 's/^printed [0-9]+ in ([0-9]+) ms$/\1/p' <<<"$out")
 [ "${ms:-0}" -ge 400 ] || fail "a job paused for 400 ms printed in ${ms:-?} ms"
 
 # Paused, then deleted: the spooler hands out nothing more, the port keeps
-# exactly what it took.
+# exactly what it took, and the job is reported as cancelled, not printed.
 print_to "$work/out5" "$big" --write-size 16 --pause-after-ms 0 --delete-after-ms 300
-taken=$(sed -nE 's/^printed ([0-9]+) in [0-9]+ ms$/\1/p' <<<"$out")
-if [ -z "$taken" ] || [ "$taken" -ge $((1024 * 1024)) ]; then
+taken=$(sed -nE 's/^cancelled: the job was deleted in the spooler after ([0-9]+) bytes$/\1/p' <<<"$out")
+if [ -z "$taken" ] || [ "$taken" -ge $((1024 * 1024)) ] || [ "$status" -eq 0 ]; then
   fail "deleted job: $out"
 else
   [ "$(stat -c %s "$work/out5")" -eq "$taken" ] && cmp -s -n "$taken" "$big" "$work/out5" ||

@@ -93,7 +93,7 @@ print_job RawGone "$work/huge" --delete-after-ms 2000
 took=$((SECONDS - start))
 # The spooler stops handing out data; the blocked send notices the deletion
 # at its next look, within a wait of the job watcher and one of select.
-sent=$(sed -n 's/^printed \([0-9]*\) in .*/\1/p' <<<"$out")
+sent=$(sed -n 's/^cancelled: the job was deleted in the spooler after \([0-9]*\) bytes$/\1/p' <<<"$out")
 [ $took -le 40 ] && [ -n "$sent" ] && [ "$sent" -lt $((24 * 1024 * 1024)) ] ||
   fail "deleted job: ${took}s: $out"
 peer_stop_all
