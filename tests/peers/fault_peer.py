@@ -8,10 +8,18 @@
 --mode lpd   speaks the receive-job side of RFC 1179, including the
              announced length 125899906843000 (data until the client closes),
              which no Debian LPD server accepts.
+--mode reset resets every connection as soon as it is accepted.
+--mode continue reads an HTTP request's header and then answers
+             "100 Continue" every half second, never a final status.
 
 Faults, on the first connection only:
   --reset-after N      reset the connection after N data bytes
-  --stall-after N      stop reading after N data bytes for --stall-seconds
+  --stall-after N      stop reading after N data bytes for --stall-seconds,
+                       --stall-count times, every N bytes
+  --ack-delay S        (lpd) acknowledge the end of the data file S seconds
+                       late, then count what else the client sends
+  --chatty             (lpd) follow each acknowledgement with more bytes in
+                       the same segment
 
 Connection K's data goes to DIR/conn-K.data (and DIR/conn-K.control); one
 line per event goes to standard output. Loopback only; stops on SIGTERM.
@@ -63,16 +71,18 @@ class Conn:
         return out
 
     def ack(self, ok=True):
-        self.sock.sendall(b"\x00" if ok else b"\x01")
+        self.sock.sendall((b"\x00" if ok else b"\x01") + (b"ok\n" if self.args.chatty else b""))
 
     def take_data(self, out, limit=None):
         """Reads data into `out` until `limit` bytes or the client closes,
         applying the stall and reset faults. Returns the count."""
         count = 0
+        stalls = self.args.stall_count if self.faulty and self.args.stall_after else 0
+        next_stall = self.args.stall_after
         while limit is None or count < limit:
             want = 65536 if limit is None else min(65536, limit - count)
-            if self.faulty and self.args.stall_after is not None and count < self.args.stall_after:
-                want = min(want, self.args.stall_after - count)
+            if stalls:
+                want = min(want, next_stall - count)
             if self.faulty and self.args.reset_after is not None:
                 if count >= self.args.reset_after:
                     log("conn", self.index, "reset after", count)
@@ -89,12 +99,24 @@ class Conn:
             out.write(chunk)
             out.flush()
             count += len(chunk)
-            if (self.faulty and self.args.stall_after is not None and count == self.args.stall_after):
+            if stalls and count == next_stall:
                 log("conn", self.index, "stall at", count)
                 time.sleep(self.args.stall_seconds)
                 log("conn", self.index, "reading again")
-                self.args.stall_after = None
+                stalls -= 1
+                next_stall += self.args.stall_after
         return count
+
+    def reset(self):
+        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+
+    def continue_forever(self):
+        head = b""
+        while b"\r\n\r\n" not in head:
+            head += self.recv(4096)
+        while True:
+            self.sock.sendall(b"HTTP/1.1 100 Continue\r\n\r\n")
+            time.sleep(0.5)
 
     def raw(self):
         with open(self.path("data"), "wb") as out:
@@ -127,8 +149,17 @@ class Conn:
                     n = self.take_data(out, length)
                 log("conn", self.index, "data bytes", n)
                 end = self.exactly(1)
+                if self.faulty and self.args.ack_delay:
+                    time.sleep(self.args.ack_delay)
                 self.ack(end == b"\x00")
                 log("conn", self.index, "job complete")
+                extra = 0
+                try:
+                    while True:
+                        extra += len(self.recv(65536))
+                except (EOFError, ConnectionError):
+                    pass
+                log("conn", self.index, "after the end", extra, "bytes")
                 return
             else:
                 return
@@ -138,10 +169,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--dir", required=True)
-    parser.add_argument("--mode", choices=["raw", "lpd", "silent"], required=True)
+    parser.add_argument("--mode", choices=["raw", "lpd", "silent", "reset", "continue"],
+                        required=True)
     parser.add_argument("--reset-after", type=int)
     parser.add_argument("--stall-after", type=int)
     parser.add_argument("--stall-seconds", type=float, default=30)
+    parser.add_argument("--stall-count", type=int, default=1)
+    parser.add_argument("--ack-delay", type=float)
+    parser.add_argument("--chatty", action="store_true")
     args = parser.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     server = socket.socket()
@@ -153,7 +188,7 @@ def main():
         sock, peer = server.accept()
         index += 1
         log("conn", index, "from port", peer[1])
-        if args.mode == "silent":
+        if args.mode in ("silent", "continue"):
             threading.Thread(target=serve, args=(sock, index, args), daemon=True).start()
         else:
             serve(sock, index, args)
@@ -162,7 +197,8 @@ def main():
 def serve(sock, index, args):
     conn = Conn(sock, index, args)
     try:
-        conn.lpd() if args.mode == "lpd" else conn.raw()
+        {"lpd": conn.lpd, "reset": conn.reset, "continue": conn.continue_forever}.get(
+            args.mode, conn.raw)()
     except (EOFError, ConnectionError, ValueError, OSError) as error:
         log("conn", index, "ended:", type(error).__name__)
     finally:

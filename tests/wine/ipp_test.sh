@@ -40,8 +40,9 @@ vexa_reset_ports
   port_key IppWrongAuth PrintMode=1 URL=$AUTH_URL Language=en-us Base64=1 UserName=alice
   echo "\"PassWord\"=$(stored_password guess)"
   port_key IppNoAuth PrintMode=1 URL=$AUTH_URL Language=en-us
+  # Waiting for an answer is bounded by CmdTmout, not by the far longer DatTmout.
   port_key IppSilent PrintMode=1 URL=ipp://127.0.0.1:8633/printers/q Language=en-us \
-    CmdTmout=5000 DatTmout=5000
+    CmdTmout=5000 DatTmout=600000
 } | reg_import
 
 need peer_ipp "$work/cups" 8631

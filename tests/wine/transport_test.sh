@@ -73,9 +73,12 @@ answer=cancel print_job RawDownAsk "$work/one"
 [ $status -eq 1 ] && grep -q '^box: ' <<<"$out" && ! grep -q '^prompt' <<<"$out" ||
   fail "Reconnection off: $out"
 
-# --- a printer that stops reading for a while --------------------------------
-need peer_fault "$work/stall" 9110 --mode raw --stall-after $((1024 * 1024)) --stall-seconds 20
-answer=retry print_job RawStall "$work/huge"
+# --- a printer that stops reading for a while, three times ---------------------
+# All three stalls fall inside one 8 MB WritePort buffer: each time sending
+# resumes at the first byte not yet taken, on the same connection.
+need peer_fault "$work/stall" 9110 --mode raw --stall-after $((1024 * 1024)) --stall-seconds 8 \
+  --stall-count 3
+answer=retry print_job RawStall "$work/huge" --write-size $((8 * 1024 * 1024))
 printed $((24 * 1024 * 1024)) && grep -q '^prompt 401 ' <<<"$out" || fail "stall: $out"
 cmp -s "$work/huge" "$work/stall/conn-1.data" || fail "after the stall the printer's copy differs"
 [ ! -e "$work/stall/conn-2.data" ] || fail "the stalled job was sent on a second connection"

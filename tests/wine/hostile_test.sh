@@ -1,0 +1,61 @@
+#!/bin/bash
+# Printers and servers that misbehave as an attacker or a broken device
+# would: each row starts one hand-written peer, prints one job through it,
+# and holds the monitor to a pace, a deadline or an exact count of bytes.
+set -u
+source "$(dirname "$0")/lib.sh"
+source "$VEXA_ROOT/tests/peers/peers.sh"
+
+work=$(mktemp -d)
+trap 'peer_stop_all; rm -rf "$work"' EXIT
+head -c $((1024 * 1024)) /dev/urandom >"$work/job"
+
+need vexa_spool install >/dev/null
+vexa_reset_ports
+{
+  port_key IppReset PrintMode=1 URL=ipp://127.0.0.1:9140/p Language=en-us Reconnection=1
+  # A command time-out far below the data time-out: a wait for an answer
+  # that read the wrong one would last ten minutes.
+  port_key IppContinue PrintMode=1 URL=ipp://127.0.0.1:9141/p Language=en-us \
+    CmdTmout=3000 DatTmout=600000
+  port_key LprLateAck PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0 CmdTmout=3000
+  port_key LprChatty PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0
+} | reg_import
+
+# row NAME PORT PEER-PORT "PEER OPTIONS" "PRINT OPTIONS" ANSWER MAX-SECONDS CHECK
+# CHECK is evaluated after the job with $out, $status, $took and $log set.
+row() {
+  local name=$1 port=$2 peer_port=$3 peer_options=$4 print_options=$5 max=$7 check=$8 start
+  # shellcheck disable=SC2086
+  need peer_fault "$work/$name" "$peer_port" $peer_options
+  start=$SECONDS
+  # shellcheck disable=SC2086
+  answer=$6 print_job "$port" "$work/job" $print_options
+  took=$((SECONDS - start))
+  sleep 0.3
+  log=$(cat "$work/$name/fault.log")
+  [ "$took" -le "$max" ] && eval "$check" || fail "$name: ${took}s, status $status: $out
+peer: $(tail -n 5 <<<"$log")"
+  peer_stop_all
+}
+connections() { grep -c ' from port ' <<<"$log"; }
+
+# A printer that resets every connection, with "Reconnection" on: the retries
+# are paced (1 s, 2 s, 4 s, ...), not thousands a second, and the deletion
+# is seen after the next wait.
+row reset IppReset 9140 "--mode reset" "--delete-after-ms 8000" cancel 40 \
+  '[ "$status" -ne 0 ] && [ "$(connections)" -le 8 ]'
+# "100 Continue" every half second and never an answer: reading one response
+# ends within the command time-out, and the retry prompt says so.
+row continue IppContinue 9141 "--mode continue" "" cancel 30 \
+  '[ "$status" -ne 0 ] && grep -q "^prompt 401 " <<<"$out"'
+# The end-of-data acknowledgement comes after the command time-out: Retry
+# waits for it again and sends no second zero byte.
+row lateack LprLateAck 515 "--mode lpd --ack-delay 4" "" retry 60 \
+  'printed $((1024 * 1024)) && grep -q "after the end 0 bytes" <<<"$log" &&
+   cmp -s "$work/job" "$work/lateack/conn-1.data"'
+# Acknowledgements with more bytes behind them in the same segment.
+row chatty LprChatty 515 "--mode lpd --chatty" "" cancel 30 \
+  'printed $((1024 * 1024)) && cmp -s "$work/job" "$work/chatty/conn-1.data"'
+
+finish hostile
