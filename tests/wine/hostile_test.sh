@@ -20,6 +20,10 @@ vexa_reset_ports
     CmdTmout=3000 DatTmout=600000
   port_key LprLateAck PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0 CmdTmout=3000
   port_key LprChatty PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0
+  # Port numbers past 65535 that name a listening port once cut to 16 bits.
+  port_key RawBigPort PrintMode=2 HostName=127.0.0.1 PortNum=$((65536 + 9142))
+  port_key IppBigProxy PrintMode=1 URL=ipp://127.0.0.1:9143/p Language=en-us UseProxy=1 \
+    ProxyName=127.0.0.1 ProxyNum=$((65536 + 9143))
 } | reg_import
 
 # row NAME PORT PEER-PORT "PEER OPTIONS" "PRINT OPTIONS" ANSWER MAX-SECONDS CHECK
@@ -57,5 +61,12 @@ row lateack LprLateAck 515 "--mode lpd --ack-delay 4" "" retry 60 \
 # Acknowledgements with more bytes behind them in the same segment.
 row chatty LprChatty 515 "--mode lpd --chatty" "" cancel 30 \
   'printed $((1024 * 1024)) && cmp -s "$work/job" "$work/chatty/conn-1.data"'
+
+# Settings that do not fit a TCP port fail the job; nothing reaches the port
+# they would name cut to 16 bits.
+row bigport RawBigPort 9142 "--mode raw" "" cancel 60 \
+  '[ "$status" -ne 0 ] && [ "$(connections)" -eq 0 ]'
+row bigproxy IppBigProxy 9143 "--mode raw" "" cancel 60 \
+  '[ "$status" -ne 0 ] && [ "$(connections)" -eq 0 ] && grep -q "^box: " <<<"$out"'
 
 finish hostile
