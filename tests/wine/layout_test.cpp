@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/gui/dialog_fixture.h"
+#include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
 #include "tests/wine/gui/test_dialogs.h"
 #include "ui/layout.h"
@@ -40,8 +40,8 @@ std::string Box(const RECT& r) {
 class Layout : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string folder = gui::UseInstallFolder("vexa_layout_test");
-    gui::WriteIni(folder, "NIMDLG.INI", kDialogTexts);
+    std::string folder = wine_test::UseInstallFolder("vexa_layout_test");
+    wine_test::WriteIni(folder, "NIMDLG.INI", kDialogTexts);
     ini_ = folder + "\\NIMDLG.INI";
     font_ = CreateIniFont(nullptr, "DEFAULT", ini_.c_str());
   }

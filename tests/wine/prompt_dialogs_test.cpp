@@ -5,15 +5,13 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include <cstdio>
-#include <set>
 #include <string>
 
 #include "host/winspool/standin.h"
 #include "core/retry.h"
 #include "core/state.h"
 #include "resources/prompts.h"
-#include "tests/wine/gui/dialog_fixture.h"
+#include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
 #include "ui/prompts.h"
 
@@ -34,9 +32,9 @@ class PromptDialogs : public ::testing::Test {
   void SetUp() override {
     port_.block = &ipp_;
     port_.kind = port_.block_kind = core::kIpp;
-    std::string folder = gui::UseInstallFolder("vexa_prompts_test");
-    gui::WriteIni(folder, "NIMDLG.INI", kDialogTexts);
-    gui::WriteIni(folder, "NIMMES.INI", kMessageTexts);
+    std::string folder = wine_test::UseInstallFolder("vexa_prompts_test");
+    wine_test::WriteIni(folder, "NIMDLG.INI", kDialogTexts);
+    wine_test::WriteIni(folder, "NIMMES.INI", kMessageTexts);
   }
   // The sending side writes the state under the lock it shares with the prompt.
   void SetState(std::uint8_t state) {
@@ -83,8 +81,7 @@ TEST_F(PromptDialogs, RetryPromptShowsItsMessageTakesItsLookFromTheIniAndHasNoCl
   }
 
   HWND dialog = Open();
-  for (int i = 0; i < 100 && GetForegroundWindow() != dialog; ++i) Sleep(10);  // X is async
-  EXPECT_EQ(GetForegroundWindow(), dialog);
+  EXPECT_TRUE(gui::Poll([&] { return GetForegroundWindow() == dialog; }, 1000));  // X is async
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
   EXPECT_EQ(gui::Text(dialog), "Test retry");
   gui::FontInfo font = gui::ControlFont(dialog, IDC_RETRY_TEXT);
@@ -163,25 +160,12 @@ TEST_F(PromptDialogs, PasswordCancelChangesNothingAndOkTakesAtMost64CharactersOf
 // With the shipped INI files every text shows whole (labels wrapped in their box, buttons on
 // one line with room for their edges); the pictures for a person show more than a blank.
 TEST_F(PromptDialogs, ShippedTextsFitAndScreenshots) {
-  gui::UseShippedTexts();
+  wine_test::UseShippedTexts();
   auto check = [](HWND dialog, std::initializer_list<std::pair<int, bool>> controls,
                   const char* picture) {
-    for (auto [id, button] : controls) {
-      RECT rect = gui::ControlRect(dialog, id);
-      int width = rect.right - rect.left;
-      SIZE need = gui::TextSize(GetDlgItem(dialog, id), button ? 0 : width);
-      EXPECT_FALSE(gui::ControlText(dialog, id).empty()) << id;
-      EXPECT_LE(need.cx + (button ? 8 : 0), width) << id;
-      EXPECT_LE(need.cy + (button ? 4 : 0), rect.bottom - rect.top) << gui::ControlText(dialog, id);
-    }
-    if (picture == nullptr || !gui::HaveDisplay()) return;  // the null driver draws nothing
-    gui::Image image;
-    ASSERT_TRUE(gui::Capture(dialog, &image));
-    std::string path = gui::ScreenshotFolder() + "\\" + picture + ".png";
-    EXPECT_TRUE(gui::WritePng(path, image)) << path;
-    EXPECT_GT(std::set<std::uint32_t>(image.pixels.begin(), image.pixels.end()).size(), 3u)
-        << picture << " looks blank";
-    std::printf("screenshot: %s\n", path.c_str());
+    for (auto [id, button] : controls)
+      EXPECT_TRUE(gui::TextFits(dialog, id, button)) << id << ": " << gui::ControlText(dialog, id);
+    EXPECT_TRUE(picture == nullptr || gui::SaveScreenshot(dialog, picture)) << picture;
   };
   for (std::uint32_t id : {512u, 515u, 516u, 519u}) {
     SCOPED_TRACE("message id " + std::to_string(id));

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "discovery/search.h"
-#include "tests/wine/gui/dialog_fixture.h"
-#include "tests/wine/list_view.h"
+#include "tests/wine/fixture.h"
+#include "tests/wine/gui/gui.h"
 #include "ui/search_dialog.h"
 
 namespace {
@@ -69,13 +69,10 @@ class SearchRows : public ::testing::Test {
     if (index >= 0) ui::ListFoundPrinter(list_, &session_, index);
     return index >= 0 ? 1 : 0;
   }
-  int Rows() { return wine_test::ListRows(list_); }
-  std::string Cell(int row, int column) { return wine_test::ListCell(list_, row, column); }
-  std::vector<std::string> Column(int column) { return wine_test::ListColumn(list_, column); }
-  UINT State(int row) {
-    return static_cast<UINT>(
-        SendMessageA(list_, LVM_GETITEMSTATE, row, LVIS_SELECTED | LVIS_FOCUSED));
-  }
+  int Rows() { return ListView_GetItemCount(list_); }
+  std::string Cell(int row, int column) { return Column(column).at(row); }
+  std::vector<std::string> Column(int column) { return gui::ListColumn(list_, column); }
+  UINT State(int row) { return ListView_GetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED); }
 
   HWND list_ = nullptr;
   discovery::ResultTable* results_ = nullptr;
@@ -131,10 +128,10 @@ TEST_F(SearchRows, EveryNewRowIsSortedByAddressAndTheFirstRowSelected) {
 }
 
 TEST(SearchBroadcasts, UserAddressesAreReadFreshAndDamageMeansTheLimitedBroadcast) {
-  std::string folder = gui::UseInstallFolder("vexa_search_rows");
+  std::string folder = wine_test::UseInstallFolder("vexa_search_rows");
   std::string path = folder + "\\Qvemon.ini";
   auto load = [&](const std::string& text) {
-    gui::WriteIni(folder, "Qvemon.ini", text);
+    wine_test::WriteIni(folder, "Qvemon.ini", text);
     discovery::UserBroadcasts broadcasts = {};
     broadcasts.count = -5;
     discovery::LoadUserBroadcasts(path.c_str(), &broadcasts);

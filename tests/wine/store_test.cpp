@@ -9,7 +9,7 @@
 #include "core/port_values.h"
 #include "core/store.h"
 #include "core/text.h"
-#include "tests/wine/monitor_fixture.h"
+#include "tests/wine/fixture.h"
 
 using namespace core;
 using namespace wine_test;
@@ -17,14 +17,9 @@ using namespace wine_test;
 namespace {
 
 constexpr DWORD kAbsent = 0xDEADBEEF;
-// The bytes of a value of a port key when it has this type, else "absent".
 std::string Read(const std::string& port, const char* name, DWORD type) {
-  char data[300];
-  DWORD got = 0, size = sizeof(data);
-  return RegGetValueA(HKEY_LOCAL_MACHINE, PortKey(port).c_str(), name, RRF_RT_ANY, &got, data,
-                      &size) == ERROR_SUCCESS && got == type ? std::string(data, size) : "absent";
+  return Value(PortKey(port), name, type);
 }
-
 DWORD Dword(const std::string& port, const char* name) {
   std::string value = Read(port, name, REG_DWORD);
   return value.size() == 4 ? *reinterpret_cast<const DWORD*>(value.data()) : kAbsent;

@@ -1,6 +1,9 @@
 #include "tests/wine/gui/gui.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
+#include <set>
 
 namespace gui {
 namespace {
@@ -20,11 +23,9 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM param) {
   // Every process of the wineserver shares the desktop.
   if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
   const DialogQuery& query = *search->query;
-  if (query.window_class != nullptr) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof(name));
-    if (lstrcmpA(name, query.window_class) != 0) return TRUE;
-  }
+  char name[8] = "";
+  GetClassNameA(window, name, sizeof(name));
+  if (lstrcmpA(name, "#32770") != 0) return TRUE;
   if (query.caption != nullptr && Text(window) != query.caption) return TRUE;
   if (query.control_id != 0 && GetDlgItem(window, query.control_id) == nullptr) return TRUE;
   search->found = window;
@@ -67,61 +68,6 @@ bool PumpUntil(HANDLE handle, DWORD timeout_ms) {
   }
 }
 
-// --- PNG ------------------------------------------------------------------------
-
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
-  static std::uint32_t table[256];
-  if (table[1] == 0) {
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      table[n] = c;
-    }
-  }
-  crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
-void PutBe32(std::vector<std::uint8_t>* out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void PutChunk(std::vector<std::uint8_t>* out, const char type[4],
-              const std::vector<std::uint8_t>& data) {
-  PutBe32(out, static_cast<std::uint32_t>(data.size()));
-  std::size_t start = out->size();
-  out->insert(out->end(), type, type + 4);
-  out->insert(out->end(), data.begin(), data.end());
-  PutBe32(out, Crc32(out->data() + start, out->size() - start, 0));
-}
-
-// A zlib stream of stored blocks: no compression, so no deflate encoder.
-std::vector<std::uint8_t> ZlibStored(const std::vector<std::uint8_t>& raw) {
-  std::vector<std::uint8_t> out = {0x78, 0x01};
-  constexpr std::size_t kBlockMax = 65535;
-  std::size_t pos = 0;
-  do {
-    std::size_t size = raw.size() - pos < kBlockMax ? raw.size() - pos : kBlockMax;
-    bool last = pos + size == raw.size();
-    out.push_back(last ? 1 : 0);
-    out.push_back(static_cast<std::uint8_t>(size));
-    out.push_back(static_cast<std::uint8_t>(size >> 8));
-    out.push_back(static_cast<std::uint8_t>(~size));
-    out.push_back(static_cast<std::uint8_t>(~size >> 8));
-    out.insert(out.end(), raw.begin() + static_cast<std::ptrdiff_t>(pos),
-               raw.begin() + static_cast<std::ptrdiff_t>(pos + size));
-    pos += size;
-  } while (pos < raw.size());
-  std::uint32_t a = 1, b = 0;
-  for (std::uint8_t byte : raw) {
-    a = (a + byte) % 65521;
-    b = (b + a) % 65521;
-  }
-  PutBe32(&out, (b << 16) | a);
-  return out;
-}
-
 // The marker Settle posts, and the event its hook sets when the window's
 // thread takes the marker from its queue. One Settle at a time.
 UINT g_settle_marker;
@@ -134,31 +80,19 @@ LRESULT CALLBACK WatchForMarker(int code, WPARAM wparam, LPARAM lparam) {
   return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
-std::string Folder(const std::string& path) {
-  std::size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 }  // namespace
 
-HWND WaitForDialog(const DialogQuery& query, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    Search search = {&query, nullptr};
-    EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
-    if (GetTickCount() - start >= timeout_ms) return nullptr;
-    Sleep(kPollMs);
-  }
+bool Poll(const std::function<bool()>& done, DWORD timeout_ms) {
+  for (DWORD start = GetTickCount(); !done(); Sleep(kPollMs))
+    if (GetTickCount() - start >= timeout_ms) return false;
+  return true;
 }
 
-bool WaitForClose(HWND window, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  while (IsWindow(window)) {
-    if (GetTickCount() - start >= timeout_ms) return false;
-    Sleep(kPollMs);
-  }
-  return true;
+HWND WaitForDialog(const DialogQuery& query, DWORD timeout_ms) {
+  Search search = {&query, nullptr};
+  auto found = [&] { return !EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&search)); };
+  Poll(found, timeout_ms);
+  return search.found;
 }
 
 std::string Text(HWND window) {
@@ -207,6 +141,28 @@ SIZE TextSize(HWND window, int wrap_width) {
   return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
+bool TextFits(HWND dialog, int id, bool button) {
+  RECT rect = ControlRect(dialog, id);
+  const int width = rect.right - rect.left, edge = button ? 4 : 0;
+  SIZE need = TextSize(GetDlgItem(dialog, id), button ? 0 : width);
+  return !ControlText(dialog, id).empty() && need.cx + 2 * edge <= width &&
+         need.cy + edge <= rect.bottom - rect.top;
+}
+
+std::vector<std::string> ListColumn(HWND list, int column) {
+  std::vector<std::string> cells;
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+    char text[256] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    cells.push_back(text);
+  }
+  return cells;
+}
+
 bool Click(HWND dialog, int id) {
   ClickJob job = {GetDlgItem(dialog, id), false};
   if (job.button == nullptr) return false;
@@ -218,7 +174,7 @@ bool Click(HWND dialog, int id) {
   return finished && job.done;
 }
 
-void PostTimer(HWND window, UINT_PTR id) { PostMessageA(window, WM_TIMER, id, 0); }
+void PostClick(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 bool SendTimer(HWND window, UINT_PTR id) {
   DWORD_PTR reply = 0;
@@ -229,8 +185,6 @@ void Type(HWND dialog, int id, const std::string& text) {
   HWND control = GetDlgItem(dialog, id);
   for (char c : text) SendMessageA(control, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
-
-void PostClick(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 bool PressKey(HWND dialog, int id, WPARAM virtual_key) {
   HWND control = GetDlgItem(dialog, id);
@@ -265,11 +219,6 @@ HWND Focus(HWND window) {
   return info.hwndFocus;
 }
 
-Selection EditSelection(HWND dialog, int id) {
-  auto packed = static_cast<DWORD>(SendDlgItemMessageA(dialog, id, EM_GETSEL, 0, 0));
-  return {LOWORD(packed), HIWORD(packed)};
-}
-
 static BOOL CALLBACK CancelWindow(HWND window, LPARAM) {
   PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   return TRUE;
@@ -302,101 +251,51 @@ bool WaitModal(Modal& modal, INT_PTR* result, DWORD timeout_ms) {
   return true;
 }
 
-bool HaveDisplay() {
-  char display[256] = "";
-  if (GetEnvironmentVariableA("DISPLAY", display, sizeof(display)) == 0) return false;
+bool SaveScreenshot(HWND window, const std::string& name) {
   char driver[64] = "";
   DWORD size = sizeof(driver);
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", 0, KEY_READ, &key) ==
-      ERROR_SUCCESS) {
-    RegQueryValueExA(key, "Graphics", nullptr, nullptr, reinterpret_cast<BYTE*>(driver), &size);
-    RegCloseKey(key);
-  }
-  return lstrcmpiA(driver, "null") != 0;
-}
-
-bool Capture(HWND window, Image* image) {
+  RegGetValueA(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", "Graphics", RRF_RT_REG_SZ, nullptr,
+               driver, &size);
+  if (GetEnvironmentVariableA("DISPLAY", nullptr, 0) == 0 || lstrcmpiA(driver, "null") == 0)
+    return true;
   RECT rect;
   if (!GetWindowRect(window, &rect)) return false;
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  // Wine hands what a window drew to the X server a little later.
-  Sleep(300);
-  image->width = rect.right - rect.left;
-  image->height = rect.bottom - rect.top;
-  if (image->width <= 0 || image->height <= 0) return false;
-
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = image->width;
-  info.bmiHeader.biHeight = -image->height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
+  Sleep(300);  // Wine hands what a window drew to the X server a little later.
+  BITMAPINFOHEADER info = {sizeof(info), rect.right - rect.left, rect.top - rect.bottom, 1, 32,
+                           BI_RGB, 0, 0, 0, 0, 0};
+  const auto bytes = static_cast<DWORD>(4 * info.biWidth * -info.biHeight);
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool copied = false;
-  if (bitmap != nullptr && memory != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    copied = BitBlt(memory, 0, 0, image->width, image->height, screen, rect.left, rect.top,
-                    SRCCOPY) != 0;
-    GdiFlush();
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    image->pixels.assign(pixels, pixels + image->width * image->height);
-    for (std::uint32_t& pixel : image->pixels) pixel &= 0x00FFFFFF;
-    SelectObject(memory, old);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  if (memory != nullptr) DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return copied;
-}
-
-bool WritePng(const std::string& path, const Image& image) {
-  std::vector<std::uint8_t> raw;
-  raw.reserve(static_cast<std::size_t>(image.height) * (1 + 3 * image.width));
-  for (int y = 0; y < image.height; ++y) {
-    raw.push_back(0);  // filter: none
-    for (int x = 0; x < image.width; ++x) {
-      std::uint32_t pixel = image.pixels[static_cast<std::size_t>(y) * image.width + x];
-      raw.push_back(static_cast<std::uint8_t>(pixel >> 16));
-      raw.push_back(static_cast<std::uint8_t>(pixel >> 8));
-      raw.push_back(static_cast<std::uint8_t>(pixel));
-    }
-  }
-  std::vector<std::uint8_t> header;
-  PutBe32(&header, static_cast<std::uint32_t>(image.width));
-  PutBe32(&header, static_cast<std::uint32_t>(image.height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, no interlace
-
-  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  PutChunk(&png, "IHDR", header);
-  PutChunk(&png, "IDAT", ZlibStored(raw));
-  PutChunk(&png, "IEND", {});
-
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-  return std::fclose(file) == 0 && written;
-}
-
-std::string ScreenshotFolder() {
+  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                    &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  bool copied = BitBlt(memory, 0, 0, info.biWidth, -info.biHeight, screen, rect.left, rect.top,
+                       SRCCOPY) && GdiFlush();
+  std::set<DWORD> colours;  // opaque, for viewers that read the fourth byte as alpha
+  for (DWORD i = 0; copied && i < bytes / 4; ++i)
+    colours.insert(static_cast<DWORD*>(bits)[i] |= 0xFF000000);
   char exe[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, exe, sizeof(exe));
-  std::string folder = Folder(Folder(exe)) + "\\screenshots";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
-
-bool SaveScreenshot(HWND window, const std::string& name, std::string* path) {
-  Image image;
-  if (!Capture(window, &image)) return false;
-  std::string file = ScreenshotFolder() + "\\" + name + ".png";
-  if (path != nullptr) *path = file;
-  return WritePng(file, image);
+  std::string path = exe;
+  path.erase(path.find_last_of('\\'));  // <build>/bin/x.exe -> <build>/screenshots
+  path.erase(path.find_last_of('\\') + 1).append("screenshots");
+  CreateDirectoryA(path.c_str(), nullptr);
+  path += "\\" + name + ".bmp";
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
+  BITMAPFILEHEADER file = {0x4D42, offset + bytes, 0, 0, offset};
+  FILE* out = colours.size() > 3 ? std::fopen(path.c_str(), "wb") : nullptr;
+  bool written = out != nullptr && std::fwrite(&file, sizeof(file), 1, out) == 1 &&
+                 std::fwrite(&info, sizeof(info), 1, out) == 1 &&
+                 std::fwrite(bits, bytes, 1, out) == 1;
+  if (out != nullptr) written = std::fclose(out) == 0 && written;
+  if (written) std::printf("screenshot: %s\n", path.c_str());
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return written;
 }
 
 }  // namespace gui

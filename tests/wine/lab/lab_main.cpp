@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <winsock.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -20,17 +21,11 @@ std::string Env(const char* name) {
   return size > 0 && size < sizeof(value) ? std::string(value, size) : std::string();
 }
 
-std::string WinePath(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+std::string ReadFile(const char* variable, const std::string& tail) {
+  std::string path = "Z:" + Env(variable) + tail;
+  std::replace(path.begin(), path.end(), '/', '\\');
   std::stringstream text;
-  text << file.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
