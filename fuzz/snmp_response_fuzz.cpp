@@ -7,16 +7,13 @@
 #include <memory>
 
 #include "discovery/snmp.h"
+#include "fuzz/fuzz_support.h"
 
 using namespace discovery;
 
 namespace {
 
 constexpr int kSlots = 5;
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
 // Reply slots as the search prepares them: zero-filled.
 struct ReplySlots {
   std::unique_ptr<char[]> names[kSlots];
@@ -33,9 +30,9 @@ struct ReplySlots {
   int Decode(const std::uint8_t* data, std::size_t size) {
     const int result = DecodeSnmpResponse(data, size, table);
     for (int i = 0; i < kSlots; ++i) {
-      Check(std::memchr(names[i].get(), 0, kSnmpTextSize) != nullptr);
-      Check(std::memchr(values[i].get(), 0, kSnmpTextSize) != nullptr);
-      Check(table[i].value_length == 0);
+      fuzz::Check(std::memchr(names[i].get(), 0, kSnmpTextSize) != nullptr);
+      fuzz::Check(std::memchr(values[i].get(), 0, kSnmpTextSize) != nullptr);
+      fuzz::Check(table[i].value_length == 0);
     }
     return result;
   }
@@ -53,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int n =
       BuildSnmpRequest(built.get(), kSnmpMaxMessageBytes, "p", reply.table, kSnmpGetResponse);
   ReplySlots again;
-  Check(n > 0 && again.Decode(built.get(), static_cast<std::size_t>(n)) == 0);
-  Check(again.table[0].request_id == reply.table[0].request_id);
+  fuzz::Check(n > 0 && again.Decode(built.get(), static_cast<std::size_t>(n)) == 0);
+  fuzz::Check(again.table[0].request_id == reply.table[0].request_id);
   for (int i = 0; i < kSlots; ++i)
-    Check(std::strcmp(again.names[i].get(), reply.names[i].get()) == 0);
+    fuzz::Check(std::strcmp(again.names[i].get(), reply.names[i].get()) == 0);
   return 0;
 }

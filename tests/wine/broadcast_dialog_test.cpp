@@ -50,9 +50,8 @@ class Broadcast : public ::testing::Test {
   }
   // The dialog's result; -2 when it did not end in time.
   INT_PTR Close(int button) {
-    INT_PTR result = -2;
-    EXPECT_TRUE(gui::Click(dialog_, button) && gui::WaitModal(*modal_, &result));
-    return result;
+    EXPECT_TRUE(gui::Click(dialog_, button));
+    return modal_->Wait();
   }
 
   Entries List() {

@@ -47,8 +47,7 @@ struct FakePrinter {
 FakePrinter g_printer;
 bool g_writing = false;
 
-bool FakeSend(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
-                     std::uint32_t* written) {
+bool FakeSend(PortEntry* port, const std::uint8_t* data, std::uint32_t size, std::uint32_t* sent) {
   ++g_printer.calls;
   if (g_writing) ++g_printer.direct_calls;
   if (g_printer.failures != 0) {
@@ -56,7 +55,7 @@ bool FakeSend(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
     std::uint32_t taken = g_printer.partial < size ? g_printer.partial : size;
     g_printer.received.append(reinterpret_cast<const char*>(data), taken);
     port->bytes_sent += taken;
-    *written = taken;
+    *sent = taken;
     port->send_error = g_printer.code;
     if (g_printer.restart) {
       g_printer.received.clear();
@@ -66,7 +65,7 @@ bool FakeSend(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
   }
   g_printer.received.append(reinterpret_cast<const char*>(data), size);
   port->bytes_sent += size;
-  *written = size;
+  *sent = size;
   ClearFlags(port, kErrorState);
   return true;
 }
@@ -143,7 +142,7 @@ class JobTest : public ::testing::Test {
     g_writing = true;
     for (std::size_t at = 0; at < data.size(); at += 1000) {
       DWORD n = static_cast<DWORD>(std::min<std::size_t>(1000, data.size() - at)), written = 0;
-      ASSERT_TRUE(monitor::WritePort(port, reinterpret_cast<LPBYTE>(data.data() + at), n, &written));
+      ASSERT_TRUE(WritePort(port, reinterpret_cast<LPBYTE>(data.data() + at), n, &written));
       ASSERT_EQ(written, n);
     }
     g_writing = false;
@@ -168,8 +167,7 @@ class JobTest : public ::testing::Test {
 
 // The entry is idle again: nothing of the job is left behind.
 void ExpectIdle(const PortEntry* port) {
-  EXPECT_EQ(port->flags & (kJobActive | kWriteFailed | kErrorState |
-                           kWatchRequested | kWatchRunning),
+  EXPECT_EQ(port->flags & (kJobActive | kWriteFailed | kErrorState | kWatchRequested | kWatchRunning),
             0u);
   EXPECT_EQ(port->printer, nullptr);
   EXPECT_EQ(port->spool_file, INVALID_HANDLE_VALUE);

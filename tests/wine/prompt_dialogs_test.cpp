@@ -55,9 +55,7 @@ class PromptDialogs : public ::testing::Test {
   // Presses the button (none: 0) and gives the result; -2 when the prompt did not end in time.
   INT_PTR Answer(HWND dialog, int button, DWORD timeout_ms = 5000) {
     EXPECT_TRUE(button == 0 || gui::Click(dialog, button));
-    INT_PTR result = -2;
-    gui::WaitModal(*modal_, &result, timeout_ms);
-    return result;
+    return modal_->Wait(timeout_ms);
   }
   std::string Credentials() {  // "Base64:user/password"
     return std::to_string(ipp_.Base64) + ":" + ipp_.UserName + "/" + ipp_.PassWord;

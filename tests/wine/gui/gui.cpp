@@ -38,36 +38,6 @@ DWORD WINAPI RunShow(LPVOID param) {
   return 0;
 }
 
-struct ClickJob {
-  HWND button;
-  bool done;
-};
-
-DWORD WINAPI SendClick(LPVOID param) {
-  auto* job = static_cast<ClickJob*>(param);
-  DWORD_PTR reply = 0;
-  job->done = SendMessageTimeoutA(job->button, BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs,
-                                  &reply) != 0;
-  return 0;
-}
-
-// Waits for `handle`, handling this thread's messages meanwhile: the window
-// a helper thread talks to may belong to this thread.
-bool PumpUntil(HANDLE handle, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= timeout_ms) return false;
-    DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, timeout_ms - elapsed, QS_ALLINPUT);
-    if (wait == WAIT_OBJECT_0) return true;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-}
-
 // The marker Settle posts, and the event its hook sets when the window's
 // thread takes the marker from its queue. One Settle at a time.
 UINT g_settle_marker;
@@ -164,14 +134,10 @@ std::vector<std::string> ListColumn(HWND list, int column) {
 }
 
 bool Click(HWND dialog, int id) {
-  ClickJob job = {GetDlgItem(dialog, id), false};
-  if (job.button == nullptr) return false;
-  HANDLE thread = CreateThread(nullptr, 0, SendClick, &job, 0, nullptr);
-  if (thread == nullptr) return false;
-  bool finished = PumpUntil(thread, kSendTimeoutMs + 1000);
-  if (!finished) WaitForSingleObject(thread, INFINITE);  // `job` must outlive it
-  CloseHandle(thread);
-  return finished && job.done;
+  HWND button = GetDlgItem(dialog, id);
+  DWORD_PTR reply = 0;
+  return button != nullptr &&
+         SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &reply) != 0;
 }
 
 void PostClick(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
@@ -244,11 +210,8 @@ std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show) {
   return modal;
 }
 
-bool WaitModal(Modal& modal, INT_PTR* result, DWORD timeout_ms) {
-  if (modal.thread == nullptr || WaitForSingleObject(modal.thread, timeout_ms) != WAIT_OBJECT_0)
-    return false;
-  *result = modal.result;
-  return true;
+INT_PTR Modal::Wait(DWORD timeout_ms) {
+  return thread != nullptr && WaitForSingleObject(thread, timeout_ms) == WAIT_OBJECT_0 ? result : -2;
 }
 
 bool SaveScreenshot(HWND window, const std::string& name) {

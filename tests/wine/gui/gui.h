@@ -57,9 +57,8 @@ std::vector<std::string> ListColumn(HWND list, int column);
 
 // --- acting ------------------------------------------------------------------------
 
-// Presses a button as a click would (BM_CLICK), sent from a helper thread;
-// returns once the dialog handled it. Works from any thread, the dialog's
-// own included.
+// Presses a button of a dialog that runs on another thread as a click would
+// (BM_CLICK); returns once the dialog handled it.
 bool Click(HWND dialog, int id);
 
 // Presses a button without waiting for the dialog to handle it: for a
@@ -92,15 +91,14 @@ struct Modal {
   DWORD thread_id = 0;
   std::function<INT_PTR()> show;
   INT_PTR result = -1;
+  // Waits for the call to return and gives its result; -2 on time-out.
+  INT_PTR Wait(DWORD timeout_ms = 5000);
   // A dialog a failed test left up is cancelled, so the thread can end.
   ~Modal();
 };
 
 // Starts `show` (a call that runs a modal dialog) on a new thread.
 std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show);
-
-// Waits for the call to return and gives its result; false on time-out.
-bool WaitModal(Modal& modal, INT_PTR* result, DWORD timeout_ms = 5000);
 
 // --- pictures ------------------------------------------------------------------------
 

@@ -60,11 +60,7 @@ class SearchLab : public ::testing::Test {
     list_ = dialog_ != nullptr ? GetDlgItem(dialog_, IDC_SEARCH_LIST) : nullptr;
     return dialog_;
   }
-  INT_PTR Result() {
-    INT_PTR result = -2;
-    gui::WaitModal(*modal_, &result, 5000);
-    return result;
-  }
+  INT_PTR Result() { return modal_->Wait(); }
 
   int Rows() { return ListView_GetItemCount(list_); }
   // Waits until `rows` rows are listed, then as long again to see that no

@@ -1,12 +1,17 @@
-// A stand-in OEM code page for the fuzz targets that reaches every UTF-8
-// length and both surrogate halves, and that, like WideCharToMultiByte,
-// fails outright when its output does not fit.
+// What the fuzz targets share: a check that stops the run at once, and a
+// stand-in OEM code page that reaches every UTF-8 length and both surrogate
+// halves, and that, like WideCharToMultiByte, fails outright when its output
+// does not fit.
 #pragma once
 #include <cstdint>
 
 #include "ipp/codec.h"
 
 namespace fuzz {
+
+inline void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
 
 inline int OemToUtf16(const char* text, std::uint16_t* out, int capacity) {
   int n = 0;
