@@ -1,10 +1,14 @@
-// What the fuzz targets share: a check that stops the run at once, and a
+// What the fuzz targets share: a check that stops the run at once, a
 // stand-in OEM code page that reaches every UTF-8 length and both surrogate
 // halves, and that, like WideCharToMultiByte, fails outright when its output
-// does not fit.
+// does not fit; and SNMP reply slots, which the codec's tests use as well.
 #pragma once
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
 
+#include "discovery/snmp.h"
 #include "ipp/codec.h"
 
 namespace fuzz {
@@ -43,5 +47,27 @@ inline int Utf16ToOem(const std::uint16_t* text, int count, char* out, int capac
 }
 
 inline constexpr ipp::Codepage kCodepage{OemToUtf16, Utf16ToOem};
+
+// Reply slots as the search prepares them: zero-filled, each name and value
+// a heap block of exactly its size, so that ASan reports any access past one.
+struct SnmpSlots {
+  explicit SnmpSlots(std::size_t count) : table(count + 1) {
+    for (std::size_t i = 0; i < 2 * count; ++i) texts.emplace_back(new char[kSize]());
+    for (std::size_t i = 0; i < count; ++i)
+      table[i] = {Name(i), reinterpret_cast<std::uint8_t*>(Value(i)), 0, kNull, 0};
+  }
+  char* Name(std::size_t i) const { return texts[2 * i].get(); }
+  char* Value(std::size_t i) const { return texts[2 * i + 1].get(); }
+  // Whether every text the caller may print is terminated.
+  bool Terminated() const {
+    for (const auto& text : texts)
+      if (std::memchr(text.get(), 0, kSize) == nullptr) return false;
+    return true;
+  }
+  static constexpr std::size_t kSize = discovery::kSnmpTextSize;
+  static constexpr std::int32_t kNull = discovery::kSnmpNullType;
+  std::vector<std::unique_ptr<char[]>> texts;  // name, value, name, ...
+  std::vector<discovery::SnmpBinding> table;
+};
 
 }  // namespace fuzz

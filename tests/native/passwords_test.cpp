@@ -30,7 +30,8 @@ std::string Decoded(const std::string& stored, bool ok = true) {
 TEST(MailScrambling, AddsItsFiveCharacterKeyAndRoundTripsEveryPrintablePassword) {
   char text[] = "AAAAAAA";
   EXPECT_EQ(Scramble(text), 7u);
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(static_cast<unsigned char>(text[i]), 'A' + "rovkaro"[i]) << i;
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(static_cast<unsigned char>(text[i]), 'A' + "rovkaro"[i]) << i;
   std::string all;
   for (char c = ' '; c <= '~'; ++c) all += c;
   for (std::size_t length = 0; length <= all.size(); length += 7) {
