@@ -45,13 +45,9 @@ class Broadcast : public ::testing::Test {
   }
 
   HWND Open() {
-    modal_ = gui::RunModal([] { return ui::ShowBroadcastDialog(nullptr); });
-    return dialog_ = gui::WaitForDialog({.control_id = IDC_OCTET1});
-  }
-  // The dialog's result; -2 when it did not end in time.
-  INT_PTR Close(int button) {
-    EXPECT_TRUE(gui::Click(dialog_, button));
-    return modal_->Wait();
+    modal_ = gui::RunModal([] { return ui::ShowBroadcastDialog(nullptr); },
+                           {.control_id = IDC_OCTET1});
+    return dialog_ = modal_->dialog;
   }
 
   Entries List() {
@@ -122,7 +118,7 @@ TEST_F(Broadcast, LoadsTheFileAndCancelLeavesIt) {
     EXPECT_EQ(List(), list);
     EXPECT_EQ(Selected(), selected);
     EXPECT_EQ(Enabled(IDC_BTN_DEL), !list.empty());
-    EXPECT_EQ(Close(IDCANCEL), 0);
+    EXPECT_EQ(modal_->End(IDCANCEL), 0);
     EXPECT_EQ(FileBytes(), file);
   }
 }
@@ -132,7 +128,7 @@ TEST_F(Broadcast, AHostileFileOpensAndSavesQuickly) {
   DWORD start = GetTickCount();
   ASSERT_NE(Open(), nullptr);
   EXPECT_EQ(List().size(), 64u) << "no more than the search itself reads";
-  EXPECT_EQ(Close(IDOK), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_LT(GetTickCount() - start, 4000u);
   EXPECT_NE(FileBytes().find("UDPCount=64\r\n"), std::string::npos);
 }
@@ -160,7 +156,7 @@ TEST_F(Broadcast, AddSortsRefusesAndOkSavesInListOrder) {
     ExpectFocus(focus, 0, field ? static_cast<DWORD>(octets[focus - IDC_OCTET1].size()) : 0);
     EXPECT_FALSE(field && LooksDefault(IDC_BTN_ADD)) << "Add still looks like the default";
   }
-  EXPECT_EQ(Close(IDOK), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_EQ(FileBytes(), "[UserDefined]\r\nUDPCount=2\r\nUDP00=0a0000ff\r\nUDP01=c0a801ff\r\n");
 
   ASSERT_NE(Open(), nullptr);
@@ -168,7 +164,7 @@ TEST_F(Broadcast, AddSortsRefusesAndOkSavesInListOrder) {
   EXPECT_EQ(AddExpectingBox({"10", "0", "15", "255"}), "list full");
   EXPECT_EQ(List().size(), 16u);
   EXPECT_EQ(gui::Focus(dialog_), Item(IDC_BTN_ADD));
-  EXPECT_EQ(Close(IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
 }
 
 TEST_F(Broadcast, DeleteKeepsASelectionAndOkRemovesEveryOldKey) {
@@ -178,8 +174,8 @@ TEST_F(Broadcast, DeleteKeepsASelectionAndOkRemovesEveryOldKey) {
   // The picture and the font are the dialog's own, and must go with it.
   auto picture = reinterpret_cast<HBITMAP>(
       SendDlgItemMessageA(dialog_, IDC_ADDRESS_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0));
-  gui::FontInfo font = gui::ControlFont(dialog_, IDC_OCTET1);
-  EXPECT_EQ(font.face, "Arial");
+  HFONT font = gui::ControlFont(dialog_, IDC_OCTET1);
+  EXPECT_EQ(gui::FontText(font), "Arial,-12,0");
   EXPECT_TRUE(gui::Click(dialog_, IDC_BTN_DEL));
   EXPECT_EQ(List(), (Entries{"10.0.0.255", "192.168.1.255"}));
   EXPECT_EQ(Selected(), 1) << "the next one moved up";
@@ -193,10 +189,10 @@ TEST_F(Broadcast, DeleteKeepsASelectionAndOkRemovesEveryOldKey) {
   Add({"192", "168", "2", "255"});
   EXPECT_TRUE(Enabled(IDC_BTN_DEL));
   EXPECT_TRUE(gui::Click(dialog_, IDC_BTN_DEL));
-  EXPECT_EQ(Close(IDOK), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_EQ(FileBytes(), "[UserDefined]\r\n");
   EXPECT_EQ(GetObjectType(picture), 0u) << "the picture outlived the dialog";
-  EXPECT_EQ(GetObjectType(font.handle), 0u) << "the font outlived the dialog";
+  EXPECT_EQ(GetObjectType(font), 0u) << "the font outlived the dialog";
 }
 
 // Typing and the editing keys run across the fields as through one address;
@@ -224,7 +220,7 @@ TEST_F(Broadcast, TypingAndKeysRunAcrossTheFields) {
     ExpectFocus(focus, focus_start, focus_end);
   }
   EXPECT_EQ(gui::ControlText(dialog_, f1), "192") << "a key went on to the field it moved to";
-  EXPECT_EQ(Close(IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
 }
 
 // With the texts shipped beside the DLL, as a user sees the dialog.
@@ -235,5 +231,5 @@ TEST_F(Broadcast, ShippedTextsFitAndScreenshot) {
   EXPECT_TRUE(gui::TextFits(dialog_, IDC_SETUMEI08)) << gui::ControlText(dialog_, IDC_SETUMEI08);
   Enter({"172", "16", "0", "255"});
   EXPECT_TRUE(gui::SaveScreenshot(dialog_, "broadcast_dialog"));
-  EXPECT_EQ(Close(IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
 }

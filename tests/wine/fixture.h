@@ -19,16 +19,8 @@ inline std::string MonitorKey() {
 }
 inline std::string PortKey(const std::string& name) { return MonitorKey() + "\\Ports\\" + name; }
 
-inline void DeleteTree(HKEY root, const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-    char name[300];
-    while (RegEnumKeyA(key, 0, name, sizeof(name)) == ERROR_SUCCESS)
-      DeleteTree(root, path + "\\" + name);
-    RegCloseKey(key);
-  }
-  RegDeleteKeyA(root, path.c_str());
-}
+// Newer than the Windows 95 headers the build uses, and in Wine's advapi32.
+extern "C" LONG WINAPI RegDeleteTreeA(HKEY key, LPCSTR subkey);
 
 inline void SetValue(const std::string& path, const char* name, DWORD type, const void* data,
                      DWORD size) {
@@ -55,15 +47,13 @@ inline std::string Value(const std::string& path, const char* name, DWORD type) 
 
 // A fresh, empty test monitor key with its Ports key.
 inline void UseTestMonitor() {
-  static bool initialised = false;
-  if (!initialised) InitializeCriticalSection(&core::g_monitor.lock);
-  initialised = true;
+  [[maybe_unused]] static bool lock = (InitializeCriticalSection(&core::g_monitor.lock), true);
   core::CopyText(core::g_monitor.name, sizeof(core::g_monitor.name), kTestMonitor);
   core::CopyText(core::g_monitor.monitor_key, sizeof(core::g_monitor.monitor_key),
                  MonitorKey().c_str());
   core::CopyText(core::g_monitor.ports_key, sizeof(core::g_monitor.ports_key),
                  (MonitorKey() + "\\Ports").c_str());
-  DeleteTree(HKEY_LOCAL_MACHINE, MonitorKey());
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, MonitorKey().c_str());
   SetValue(MonitorKey() + "\\Ports", nullptr, 0, nullptr, 0);
 }
 
@@ -74,8 +64,7 @@ inline std::string UseInstallFolder(const char* name) {
   UseTestMonitor();
   core::g_monitor.module = GetModuleHandleA(nullptr);
   char temp[MAX_PATH];
-  GetTempPathA(sizeof(temp), temp);
-  std::string folder = std::string(temp) + name;
+  std::string folder = std::string(temp, GetTempPathA(sizeof(temp), temp)) + name;
   CreateDirectoryA(folder.c_str(), nullptr);
   DeleteFileA((folder + "\\NIMDLG.INI").c_str());
   DeleteFileA((folder + "\\NIMMES.INI").c_str());
@@ -87,8 +76,7 @@ inline std::string UseInstallFolder(const char* name) {
 // INI files shipped with the DLL: the dialogs as a user sees them.
 inline std::string UseShippedTexts() {
   char exe[MAX_PATH];
-  GetModuleFileNameA(nullptr, exe, sizeof(exe));
-  std::string folder(exe);
+  std::string folder(exe, GetModuleFileNameA(nullptr, exe, sizeof(exe)));
   folder.erase(folder.find_last_of('\\'));
   SetString(MonitorKey(), "InstallPath", folder);
   return folder;

@@ -167,8 +167,8 @@ class JobTest : public ::testing::Test {
 
 // The entry is idle again: nothing of the job is left behind.
 void ExpectIdle(const PortEntry* port) {
-  EXPECT_EQ(port->flags & (kJobActive | kWriteFailed | kErrorState | kWatchRequested | kWatchRunning),
-            0u);
+  EXPECT_EQ(port->flags &
+                (kJobActive | kWriteFailed | kErrorState | kWatchRequested | kWatchRunning), 0u);
   EXPECT_EQ(port->printer, nullptr);
   EXPECT_EQ(port->spool_file, INVALID_HANDLE_VALUE);
   EXPECT_EQ(port->user_name, nullptr);

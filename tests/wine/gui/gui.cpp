@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <fstream>
 #include <set>
 
 namespace gui {
@@ -11,25 +12,11 @@ namespace {
 constexpr DWORD kPollMs = 10;
 constexpr UINT kSendTimeoutMs = 5000;
 
-struct Search {
-  const DialogQuery* query;
-  HWND found;
-};
-
-BOOL CALLBACK VisitWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  // Every process of the wineserver shares the desktop.
-  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-  const DialogQuery& query = *search->query;
-  char name[8] = "";
-  GetClassNameA(window, name, sizeof(name));
-  if (lstrcmpA(name, "#32770") != 0) return TRUE;
-  if (query.caption != nullptr && Text(window) != query.caption) return TRUE;
-  if (query.control_id != 0 && GetDlgItem(window, query.control_id) == nullptr) return TRUE;
-  search->found = window;
-  return FALSE;
+// Sends `message` and waits up to kSendTimeoutMs for the window to handle it.
+bool Send(HWND window, UINT message, WPARAM wparam) {
+  DWORD_PTR reply = 0;
+  return window != nullptr &&
+         SendMessageTimeoutA(window, message, wparam, 0, SMTO_NORMAL, kSendTimeoutMs, &reply) != 0;
 }
 
 DWORD WINAPI RunShow(LPVOID param) {
@@ -59,10 +46,19 @@ bool Poll(const std::function<bool()>& done, DWORD timeout_ms) {
 }
 
 HWND WaitForDialog(const DialogQuery& query, DWORD timeout_ms) {
-  Search search = {&query, nullptr};
-  auto found = [&] { return !EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&search)); };
-  Poll(found, timeout_ms);
-  return search.found;
+  HWND found = nullptr;
+  Poll([&] {
+    // Every process of the wineserver shares the desktop.
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", query.caption)) != nullptr;) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(w, &process);
+      if (process == GetCurrentProcessId() && IsWindowVisible(w) &&
+          (query.control_id == 0 || GetDlgItem(w, query.control_id) != nullptr))
+        return (found = w) != nullptr;
+    }
+    return false;
+  }, timeout_ms);
+  return found;
 }
 
 std::string Text(HWND window) {
@@ -83,20 +79,16 @@ RECT RectInParent(HWND window) {
 
 RECT ControlRect(HWND dialog, int id) { return RectInParent(GetDlgItem(dialog, id)); }
 
-FontInfo WindowFont(HWND window) {
-  FontInfo info;
-  info.handle = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
-  LOGFONTA font = {};
-  HGDIOBJ object = info.handle != nullptr ? static_cast<HGDIOBJ>(info.handle)
-                                          : GetStockObject(SYSTEM_FONT);
-  if (GetObjectA(object, sizeof(font), &font) == 0) return info;
-  info.face = font.lfFaceName;
-  info.height = font.lfHeight;
-  info.charset = font.lfCharSet;
-  return info;
+HFONT ControlFont(HWND dialog, int id) {
+  return reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, id, WM_GETFONT, 0, 0));
 }
 
-FontInfo ControlFont(HWND dialog, int id) { return WindowFont(GetDlgItem(dialog, id)); }
+std::string FontText(HFONT font) {
+  LOGFONTA f = {};
+  if (font == nullptr || GetObjectA(font, sizeof(f), &f) == 0) return "";
+  return std::string(f.lfFaceName) + "," + std::to_string(f.lfHeight) + "," +
+         std::to_string(f.lfCharSet);
+}
 
 SIZE TextSize(HWND window, int wrap_width) {
   std::string text = Text(window);
@@ -123,33 +115,20 @@ std::vector<std::string> ListColumn(HWND list, int column) {
   std::vector<std::string> cells;
   for (int row = 0; row < ListView_GetItemCount(list); ++row) {
     char text[256] = {};
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof(text);
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    ListView_GetItemText(list, row, column, text, sizeof(text));
     cells.push_back(text);
   }
   return cells;
 }
 
-bool Click(HWND dialog, int id) {
-  HWND button = GetDlgItem(dialog, id);
-  DWORD_PTR reply = 0;
-  return button != nullptr &&
-         SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &reply) != 0;
-}
+bool Click(HWND dialog, int id) { return Send(GetDlgItem(dialog, id), BM_CLICK, 0); }
 
 void PostClick(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-bool SendTimer(HWND window, UINT_PTR id) {
-  DWORD_PTR reply = 0;
-  return SendMessageTimeoutA(window, WM_TIMER, id, 0, SMTO_NORMAL, kSendTimeoutMs, &reply) != 0;
-}
+bool SendTimer(HWND window, UINT_PTR id) { return Send(window, WM_TIMER, id); }
 
 void Type(HWND dialog, int id, const std::string& text) {
-  HWND control = GetDlgItem(dialog, id);
-  for (char c : text) SendMessageA(control, WM_CHAR, static_cast<unsigned char>(c), 1);
+  for (char c : text) SendDlgItemMessageA(dialog, id, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
 
 bool PressKey(HWND dialog, int id, WPARAM virtual_key) {
@@ -203,15 +182,18 @@ Modal::~Modal() {
   CloseHandle(thread);
 }
 
-std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show) {
+std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show, const DialogQuery& query) {
   auto modal = std::make_unique<Modal>();
   modal->show = std::move(show);
   modal->thread = CreateThread(nullptr, 0, RunShow, modal.get(), 0, &modal->thread_id);
+  modal->dialog = WaitForDialog(query);
   return modal;
 }
 
-INT_PTR Modal::Wait(DWORD timeout_ms) {
-  return thread != nullptr && WaitForSingleObject(thread, timeout_ms) == WAIT_OBJECT_0 ? result : -2;
+INT_PTR Modal::End(int button, DWORD timeout_ms) {
+  if (button != 0 && !Click(dialog, button)) return -2;
+  bool ended = thread != nullptr && WaitForSingleObject(thread, timeout_ms) == WAIT_OBJECT_0;
+  return ended ? result : -2;
 }
 
 bool SaveScreenshot(HWND window, const std::string& name) {
@@ -233,30 +215,29 @@ bool SaveScreenshot(HWND window, const std::string& name) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
                                     &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
+  SelectObject(memory, bitmap);
   bool copied = BitBlt(memory, 0, 0, info.biWidth, -info.biHeight, screen, rect.left, rect.top,
                        SRCCOPY) && GdiFlush();
   std::set<DWORD> colours;  // opaque, for viewers that read the fourth byte as alpha
   for (DWORD i = 0; copied && i < bytes / 4; ++i)
     colours.insert(static_cast<DWORD*>(bits)[i] |= 0xFF000000);
-  char exe[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, exe, sizeof(exe));
-  std::string path = exe;
+  char exe[MAX_PATH];
+  std::string path(exe, GetModuleFileNameA(nullptr, exe, sizeof(exe)));
   path.erase(path.find_last_of('\\'));  // <build>/bin/x.exe -> <build>/screenshots
   path.erase(path.find_last_of('\\') + 1).append("screenshots");
   CreateDirectoryA(path.c_str(), nullptr);
   path += "\\" + name + ".bmp";
   const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
   BITMAPFILEHEADER file = {0x4D42, offset + bytes, 0, 0, offset};
-  FILE* out = colours.size() > 3 ? std::fopen(path.c_str(), "wb") : nullptr;
-  bool written = out != nullptr && std::fwrite(&file, sizeof(file), 1, out) == 1 &&
-                 std::fwrite(&info, sizeof(info), 1, out) == 1 &&
-                 std::fwrite(bits, bytes, 1, out) == 1;
-  if (out != nullptr) written = std::fclose(out) == 0 && written;
+  std::ofstream out(colours.size() > 3 ? path : "", std::ios::binary);  // blank: no file
+  out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+  out.write(reinterpret_cast<const char*>(&info), sizeof(info));
+  out.write(static_cast<const char*>(bits), bytes);
+  out.close();
+  const bool written = !out.fail();
   if (written) std::printf("screenshot: %s\n", path.c_str());
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
   DeleteDC(memory);
+  DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);
   return written;
 }

@@ -34,14 +34,10 @@ std::string ControlText(HWND dialog, int id);
 RECT RectInParent(HWND window);
 RECT ControlRect(HWND dialog, int id);
 
-struct FontInfo {
-  HFONT handle = nullptr;  // as WM_GETFONT gives it; null: the system font
-  std::string face;
-  LONG height = 0;
-  BYTE charset = 0;
-};
-FontInfo WindowFont(HWND window);
-FontInfo ControlFont(HWND dialog, int id);
+// The font a control draws its text in, as WM_GETFONT gives it (null: the
+// system font), and a font's "face,height,charset" ("" for none).
+HFONT ControlFont(HWND dialog, int id);
+std::string FontText(HFONT font);
 
 // The room the window's text takes in the window's font: wrapped at
 // `wrap_width` pixels as a static control wraps it, or on one line for 0.
@@ -91,14 +87,17 @@ struct Modal {
   DWORD thread_id = 0;
   std::function<INT_PTR()> show;
   INT_PTR result = -1;
-  // Waits for the call to return and gives its result; -2 on time-out.
-  INT_PTR Wait(DWORD timeout_ms = 5000);
+  HWND dialog = nullptr;  // as WaitForDialog found it; null if it did not show
+  // Presses `button` (0: none) and waits for the call to return; its result,
+  // or -2 when the button is missing or the call did not return in time.
+  INT_PTR End(int button = 0, DWORD timeout_ms = 5000);
   // A dialog a failed test left up is cancelled, so the thread can end.
   ~Modal();
 };
 
-// Starts `show` (a call that runs a modal dialog) on a new thread.
-std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show);
+// Starts `show` (a call that runs a modal dialog) on a new thread and waits
+// for the dialog that `query` describes.
+std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show, const DialogQuery& query);
 
 // --- pictures ------------------------------------------------------------------------
 

@@ -42,7 +42,8 @@ struct Packet {
 // not carry the constant fields is a fault of the client.
 std::vector<Packet> Received(std::uint16_t port) {
   std::vector<Packet> packets;
-  std::istringstream lines(lab::ReadFile("VEXA_QUERY_LOG_DIR", "/" + std::to_string(port) + ".log"));
+  const std::string log = "/" + std::to_string(port) + ".log";
+  std::istringstream lines(lab::ReadFile("VEXA_QUERY_LOG_DIR", log));
   std::string line;
   while (std::getline(lines, line)) {
     EXPECT_NE(line.find("word=1 "), std::string::npos) << line;

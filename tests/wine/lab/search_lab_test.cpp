@@ -48,19 +48,17 @@ class SearchLab : public ::testing::Test {
     DeleteFileA((folder_ + "\\Qvemon.ini").c_str());
   }
   void TearDown() override {
-    if (dialog_ != nullptr && IsWindow(dialog_)) gui::Click(dialog_, IDCANCEL);
-    if (modal_ != nullptr) Result();
     DeleteFileA((folder_ + "\\Qvemon.ini").c_str());  // the folder is the test EXE's
   }
 
   HWND Open() {
-    modal_ = gui::RunModal([this] { return ui::ShowSearchDialog(nullptr, &answer_); });
-    dialog_ = gui::WaitForDialog({.control_id = IDC_SEARCH_LIST});
+    modal_ = gui::RunModal([this] { return ui::ShowSearchDialog(nullptr, &answer_); },
+                           {.control_id = IDC_SEARCH_LIST});
+    dialog_ = modal_->dialog;
     EXPECT_NE(dialog_, nullptr) << "the search dialog did not show";
     list_ = dialog_ != nullptr ? GetDlgItem(dialog_, IDC_SEARCH_LIST) : nullptr;
     return dialog_;
   }
-  INT_PTR Result() { return modal_->Wait(); }
 
   int Rows() { return ListView_GetItemCount(list_); }
   // Waits until `rows` rows are listed, then as long again to see that no
@@ -100,8 +98,7 @@ TEST_F(SearchLab, OkBeforeAnyAnswerChoosesNothing) {
   lstrcpyA(answer_.address, "untouched");
   ASSERT_NE(Open(), nullptr);
   EXPECT_TRUE(WaitForRows(0, 0));
-  ASSERT_TRUE(gui::Click(dialog_, IDOK));
-  EXPECT_EQ(Result(), 0);
+  EXPECT_EQ(modal_->End(IDOK), 0);
   EXPECT_EQ(answer_.query_port, 7);
   EXPECT_STREQ(answer_.address, "untouched");
 }
@@ -130,8 +127,7 @@ TEST_F(SearchLab, ListsEachHarlunePrinterOnceAndHandsBackTheChosenOne) {
     EXPECT_EQ(lab::ReadFile("VEXA_LAN_LOG_DIR", log), std::string(kSearchRequestHex) + "\n") << log;
 
   SelectRow(1);
-  ASSERT_TRUE(gui::Click(dialog_, IDOK));
-  EXPECT_EQ(Result(), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_STREQ(answer_.address, "10.77.0.14");
   EXPECT_EQ(answer_.query_port, 19541);
 }
@@ -166,8 +162,7 @@ TEST_F(SearchLab, SearchAgainListsTheAnswersAfresh) {
   for (const std::string& description : Column(2)) EXPECT_NE(description, "earlier sweep");
   // The printers listed before are listed again, and a choice still works.
   SelectRow(2);
-  ASSERT_TRUE(gui::Click(dialog_, IDOK));
-  EXPECT_EQ(Result(), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_STREQ(answer_.address, "10.77.0.15");
 }
 
@@ -184,8 +179,7 @@ TEST_F(SearchLab, ColumnWidthsAreKeptAndDamagedOnesIgnored) {
   EXPECT_EQ(ColumnWidth(2), 138);
   SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, 95);
   SendMessageA(list_, LVM_SETCOLUMNWIDTH, 2, 240);
-  ASSERT_TRUE(gui::Click(dialog_, IDCANCEL));
-  EXPECT_EQ(Result(), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
   for (auto [name, want] : {std::pair{"Column00", 95u}, {"Column01", 110u}, {"Column02", 240u}}) {
     std::string bytes(reinterpret_cast<char*>(&want), 4);  // a DWORD, REG_BINARY
     EXPECT_EQ(wine_test::Value(key, name, REG_BINARY), bytes) << name;
