@@ -7,15 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "fuzz/fuzz_codepage.h"
+#include "fuzz/fuzz_support.h"
 #include "ipp/codec.h"
 #include "ipp/http.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 struct Outcome {
   ipp::HttpStep step = ipp::HttpStep::kNeedMore;
@@ -37,7 +33,7 @@ Outcome Feed(const std::uint8_t* data, std::size_t size, std::uint32_t seed, boo
   while (at < size && o.step == ipp::HttpStep::kNeedMore) {
     std::uint32_t room = 0;
     std::uint8_t* space = ipp::HttpReaderSpace(&r, &room);
-    Check(room > 0 && room <= ipp::kHttpBufferSize);
+    fuzz::Check(room > 0 && room <= ipp::kHttpBufferSize);
     state = state * 1103515245u + 12345u;
     std::size_t n = whole ? room : 1 + (state >> 8) % largest;
     if (n > room) n = room;
@@ -48,10 +44,10 @@ Outcome Feed(const std::uint8_t* data, std::size_t size, std::uint32_t seed, boo
   }
   std::uint32_t length = 0;
   const std::uint8_t* b = ipp::HttpReaderBody(&r, &length);
-  Check((b != nullptr) == (o.step == ipp::HttpStep::kSuccess));
-  Check(length <= ipp::kHttpBufferSize);
+  fuzz::Check((b != nullptr) == (o.step == ipp::HttpStep::kSuccess));
+  fuzz::Check(length <= ipp::kHttpBufferSize);
   if (b != nullptr) o.body.assign(reinterpret_cast<const char*>(b), length);
-  Check(o.step == ipp::HttpStep::kFailure || o.code == 0);
+  fuzz::Check(o.step == ipp::HttpStep::kFailure || o.code == 0);
   return o;
 }
 
@@ -64,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   --size;
   Outcome whole = Feed(data, size, seed, true);
   Outcome split = Feed(data, size, seed, false);
-  Check(whole.step == split.step && whole.code == split.code && whole.body == split.body);
+  fuzz::Check(whole.step == split.step && whole.code == split.code && whole.body == split.body);
 
   if (whole.step == ipp::HttpStep::kSuccess) {
     core::IppBlock ipp{};
@@ -76,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(body.get(), whole.body.data(), whole.body.size());
     ipp::DecodeIppResponse(&port, body.get(), static_cast<std::uint32_t>(whole.body.size()),
                            &fuzz::kCodepage);
-    Check(std::memchr(model.get(), 0, ipp::kMakeAndModelSize) != nullptr);
+    fuzz::Check(std::memchr(model.get(), 0, ipp::kMakeAndModelSize) != nullptr);
   }
   return 0;
 }

@@ -5,17 +5,13 @@
 #include <cstring>
 #include <memory>
 
-#include "fuzz/fuzz_codepage.h"
+#include "fuzz/fuzz_support.h"
 #include "ipp/codec.h"
 
 namespace {
 
 constexpr std::uint32_t kKnownStatus =
     0x2 | 0x8 | 0x10 | 0x80 | 0x800 | 0x20000 | 0x40000 | 0x100000 | 0x400000;
-
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 void Decode(const std::uint8_t* data, std::size_t size) {
   core::IppBlock ipp{};
@@ -26,9 +22,9 @@ void Decode(const std::uint8_t* data, std::size_t size) {
   ipp.make_and_model = model.get();
   port.send_error = 0xDEAD;
   ipp::DecodeIppResponse(&port, data, static_cast<std::uint32_t>(size), &fuzz::kCodepage);
-  Check(std::memchr(model.get(), 0, ipp::kMakeAndModelSize) != nullptr);
-  Check((ipp.severity & ~0xF) == 0);
-  Check((port.printer_status & ~kKnownStatus) == 0);
+  fuzz::Check(std::memchr(model.get(), 0, ipp::kMakeAndModelSize) != nullptr);
+  fuzz::Check((ipp.severity & ~0xF) == 0);
+  fuzz::Check((port.printer_status & ~kKnownStatus) == 0);
 }
 
 void Build(const std::uint8_t* data, std::size_t size) {
@@ -49,15 +45,15 @@ void Build(const std::uint8_t* data, std::size_t size) {
 
   auto full = std::make_unique<std::uint8_t[]>(ipp::kPrintJobMax);
   std::size_t n = ipp::BuildPrintJob(&port, full.get(), ipp::kPrintJobMax, &fuzz::kCodepage);
-  Check(n > 0 && n <= ipp::kPrintJobMax);
+  fuzz::Check(n > 0 && n <= ipp::kPrintJobMax);
   std::size_t small_size = size % ipp::kPrintJobMax;
   auto small = std::make_unique<std::uint8_t[]>(small_size);
   std::size_t m = ipp::BuildPrintJob(&port, small.get(), small_size, &fuzz::kCodepage);
-  Check(m == 0 || (m == n && std::memcmp(small.get() + 8, full.get() + 8, m - 8) == 0));
+  fuzz::Check(m == 0 || (m == n && std::memcmp(small.get() + 8, full.get() + 8, m - 8) == 0));
   auto query = std::make_unique<std::uint8_t[]>(ipp::kGetPrinterAttributesMax);
   n = ipp::BuildGetPrinterAttributes(&port, static_cast<int>(size % 3), query.get(),
                                      ipp::kGetPrinterAttributesMax, &fuzz::kCodepage);
-  Check(n > 0);
+  fuzz::Check(n > 0);
 }
 
 }  // namespace

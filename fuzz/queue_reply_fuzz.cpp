@@ -7,25 +7,20 @@
 #include <memory>
 
 #include "discovery/query_wire.h"
-
-namespace {
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-}  // namespace
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto datagram = std::make_unique<std::uint8_t[]>(size);
   if (size != 0) std::memcpy(datagram.get(), data, size);
   discovery::QueryPiece piece{};
   if (discovery::ReadQueryReply(datagram.get(), size, &piece))
-    Check(piece.data >= datagram.get() && piece.data + piece.length <= datagram.get() + size);
+    fuzz::Check(piece.data >= datagram.get() && piece.data + piece.length <= datagram.get() + size);
   constexpr int kMax = 64;
   const char* queues[kMax];
   const int count = discovery::QueueNamesFromAnswer(datagram.get(), size, queues, kMax);
-  Check(count >= 0 && count <= kMax);
+  fuzz::Check(count >= 0 && count <= kMax);
   // Names come from the monitor's own table, never from the reply.
   const auto* begin = reinterpret_cast<const char*>(datagram.get());
-  for (int i = 0; i < count; ++i) Check(queues[i] < begin || queues[i] >= begin + size);
+  for (int i = 0; i < count; ++i) fuzz::Check(queues[i] < begin || queues[i] >= begin + size);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/text.h"
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 6) return 0;
@@ -34,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   auto out = std::make_unique<char[]>(out_size);
   core::FormatText(out.get(), out_size, format.get(), insert);
-  if (std::memchr(out.get(), 0, out_size) == nullptr) __builtin_trap();
+  fuzz::Check(std::memchr(out.get(), 0, out_size) != nullptr);
   return 0;
 }

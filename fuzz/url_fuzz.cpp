@@ -6,26 +6,21 @@
 #include <cstring>
 
 #include "core/url.h"
-
-namespace {
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-}  // namespace
+#include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   core::IppBlock block{};
   const std::size_t n = size < sizeof(block.URL) - 1 ? size : sizeof(block.URL) - 1;
   std::memcpy(block.URL, data, n);
   const bool ok = core::ParseUrl(&block);
-  Check(std::memchr(block.host, 0, sizeof(block.host)) != nullptr);
-  Check(std::memchr(block.path, 0, sizeof(block.path)) != nullptr);
+  fuzz::Check(std::memchr(block.host, 0, sizeof(block.host)) != nullptr);
+  fuzz::Check(std::memchr(block.path, 0, sizeof(block.path)) != nullptr);
   if (ok) {
-    Check(core::IsHostName(block.host));
-    Check(block.port >= 1 && block.port <= 65535);
-    Check(block.path[0] == '/');
+    fuzz::Check(core::IsHostName(block.host));
+    fuzz::Check(block.port >= 1 && block.port <= 65535);
+    fuzz::Check(block.path[0] == '/');
   } else {
-    Check(block.host[0] == '\0' && block.path[0] == '\0' && block.port == 0);
+    fuzz::Check(block.host[0] == '\0' && block.path[0] == '\0' && block.port == 0);
   }
   return 0;
 }

@@ -16,16 +16,14 @@ TEST(LprWire, ControlFileOfJobSevenIsThirtyBytes) {
 TEST(LprWire, LengthFormulaMatchesWhatIsWritten) {
   std::string big(64, 'x');
   const char* hosts[] = {"", "printhost", big.c_str()};
-  for (const char* host : hosts) {
-    for (const char* user : {"", "alice"}) {
+  for (const char* host : hosts)
+    for (const char* user : {"", "alice"})
       for (const char* doc : {"", "Quarterly report.doc"}) {
         std::string out(ControlFileLength(host, user, doc) + 1, '\x7f');
         std::size_t n = BuildControlFile(out.data(), host, user, doc, 12345);
         EXPECT_EQ(n, ControlFileLength(host, user, doc));
         EXPECT_EQ(out.back(), '\x7f') << "wrote past the length it announced";
       }
-    }
-  }
 }
 
 TEST(LprWire, CommandsOfTheHeader) {

@@ -36,49 +36,30 @@ struct Table {
 
 TEST(PortTable, LongestNameFirstOlderFirstAmongEqualLengths) {
   Table t;
-  t.Add("A");
-  t.Add("BB");
-  t.Add("CC");
-  t.Add("LPT1:");
-  t.Add("D");
-  t.Add("EEEEE");
+  for (const char* name : {"A", "BB", "CC", "LPT1:", "D", "EEEEE"}) t.Add(name);
   EXPECT_EQ(t.Order(), (std::vector<std::string>{"LPT1:", "EEEEE", "BB", "CC", "A", "D"}));
 }
 
-TEST(PortTable, FindsEitherColonForm) {
+// Either colon form finds a port, one colon taken off; the exact name wins.
+TEST(PortTable, FindsEitherColonFormAndTheExactNameFirst) {
   Table t;
-  PortEntry* with_colon = t.Add("LPT2:");
-  PortEntry* without = t.Add("IP_10.0.0.1");
-  EXPECT_EQ(FindPortEntry(t.head, "lpt2:"), with_colon);
-  EXPECT_EQ(FindPortEntry(t.head, "LPT2"), with_colon);
-  EXPECT_EQ(FindPortEntry(t.head, "ip_10.0.0.1:"), without);
-  EXPECT_EQ(FindPortEntry(t.head, "LPT2::"), with_colon);  // one colon taken off
-  EXPECT_EQ(FindPortEntry(t.head, "LPT2:::"), nullptr);
-  EXPECT_EQ(FindPortEntry(t.head, "LPT"), nullptr);
-  EXPECT_EQ(FindPortEntry(t.head, ""), nullptr);
-  EXPECT_EQ(FindPortEntry(t.head, ":"), nullptr);
-}
-
-TEST(PortTable, ExactNameWinsOverTheColonVariant) {
-  Table t;
-  PortEntry* colon = t.Add("LPT3:");
-  PortEntry* plain = t.Add("LPT3");
-  EXPECT_EQ(FindPortEntry(t.head, "LPT3"), plain);
-  EXPECT_EQ(FindPortEntry(t.head, "LPT3:"), colon);
+  PortEntry *lpt2 = t.Add("LPT2:"), *ip = t.Add("IP_10.0.0.1");
+  PortEntry *lpt3_colon = t.Add("LPT3:"), *lpt3 = t.Add("LPT3");
+  const std::pair<const char*, PortEntry*> cases[] = {
+      {"lpt2:", lpt2}, {"LPT2", lpt2}, {"ip_10.0.0.1:", ip}, {"LPT2::", lpt2}, {"LPT2:::", nullptr},
+      {"LPT", nullptr}, {"", nullptr}, {":", nullptr}, {"LPT3", lpt3}, {"LPT3:", lpt3_colon}};
+  for (auto [name, entry] : cases) EXPECT_EQ(FindPortEntry(t.head, name), entry) << name;
 }
 
 TEST(PortTable, UnlinkTakesOnlyTheExactName) {
   Table t;
-  t.Add("LPT2:");
-  t.Add("Raw1");
-  t.Add("Raw2");
+  for (const char* name : {"LPT2:", "Raw1", "Raw2"}) t.Add(name);
   EXPECT_EQ(UnlinkPortEntry(&t.head, "LPT2"), nullptr);
   PortEntry* removed = UnlinkPortEntry(&t.head, "raw1");
   ASSERT_NE(removed, nullptr);
   EXPECT_EQ(removed->next, nullptr);
   EXPECT_EQ(t.Order(), (std::vector<std::string>{"LPT2:", "Raw2"}));
-  EXPECT_NE(UnlinkPortEntry(&t.head, "LPT2:"), nullptr);
-  EXPECT_NE(UnlinkPortEntry(&t.head, "Raw2"), nullptr);
+  for (const char* name : {"LPT2:", "Raw2"}) EXPECT_NE(UnlinkPortEntry(&t.head, name), nullptr);
   EXPECT_EQ(t.head, nullptr);
   EXPECT_EQ(UnlinkPortEntry(&t.head, "Raw2"), nullptr);
 }

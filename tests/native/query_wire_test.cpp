@@ -23,11 +23,10 @@ TEST(QueryWire, ReplyHeaderIsCheckedAgainstTheDatagram) {
   const std::uint8_t reply[] = {0, 2, 0, 1, 0x01, 0x00, 0, 3, 'a', 'b', 'c'};
   QueryPiece piece = {};
   ASSERT_TRUE(discovery::ReadQueryReply(reply, sizeof(reply), &piece));
-  EXPECT_EQ(piece.type, 2);
-  EXPECT_EQ(piece.more, 1);
-  EXPECT_EQ(piece.offset, 256);
-  EXPECT_EQ(piece.length, 3);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(piece.data), piece.length), "abc");
+  EXPECT_EQ(std::to_string(piece.type) + " " + std::to_string(piece.more) + " " +
+                std::to_string(piece.offset) + " " +
+                std::string(reinterpret_cast<const char*>(piece.data), piece.length),
+            "2 1 256 abc");
 
   // Claiming more data than arrived, or too short for a header at all.
   EXPECT_FALSE(discovery::ReadQueryReply(reply, sizeof(reply) - 1, &piece));

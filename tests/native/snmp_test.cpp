@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "fuzz/fuzz_support.h"
 
 using namespace discovery;
 using Bytes = std::vector<std::uint8_t>;
@@ -38,28 +39,16 @@ Bytes Reply(const std::vector<Bytes>& bindings, std::uint8_t error_status = 0,
                                       Tlv(0x02, {0}), Tlv(0x30, Cat(bindings))}))}));
 }
 
-// Every buffer, the message included, is a heap block of exactly its size,
-// so that ASan reports any access past one.
-struct ReplySlots {
-  explicit ReplySlots(std::size_t count) : slots(count + 1) {
-    for (std::size_t i = 0; i < 2 * count; ++i) buffers.emplace_back(new char[kSnmpTextSize]());
-    for (std::size_t i = 0; i < count; ++i)
-      slots[i] = {buffers[2 * i].get(), reinterpret_cast<std::uint8_t*>(buffers[2 * i + 1].get()),
-                  0, kSnmpNullType, 0};
-  }
+// The message, too, is a heap block of exactly its size.
+struct ReplySlots : fuzz::SnmpSlots {
+  using SnmpSlots::SnmpSlots;
   int Decode(const Bytes& message) {
     auto copy = std::make_unique<std::uint8_t[]>(message.size());
     std::copy(message.begin(), message.end(), copy.get());
-    return DecodeSnmpResponse(copy.get(), message.size(), slots.data());
+    const int result = DecodeSnmpResponse(copy.get(), message.size(), table.data());
+    EXPECT_TRUE(Terminated());
+    return result;
   }
-  std::string Name(std::size_t i) const { return Text(buffers[2 * i].get()); }
-  std::string Value(std::size_t i) const { return Text(buffers[2 * i + 1].get()); }
-  static std::string Text(const char* text) {
-    EXPECT_NE(std::memchr(text, 0, kSnmpTextSize), nullptr) << "not terminated";
-    return std::string(text, strnlen(text, kSnmpTextSize));
-  }
-  std::vector<std::unique_ptr<char[]>> buffers;  // name, value, name, ...
-  std::vector<SnmpBinding> slots;
 };
 // A request of NULL bindings for `names`, built into all of `out`.
 int Build(Bytes& out, const std::string& community, std::vector<std::string> names,
@@ -169,12 +158,11 @@ TEST(SnmpReply, ValuesBecomeTextEvenWhenCutAnywhere) {
   for (std::size_t n = 0; n <= reply.size(); ++n) {
     ReplySlots r(std::size(cases));
     ASSERT_EQ(r.Decode(Bytes(reply.begin(), reply.begin() + n)), n <= 29 ? -1 : 0) << n;
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-      const std::string name = r.Name(i), value = r.Value(i), &text = cases[i].text;
-      if (n < reply.size()) continue;
-      EXPECT_EQ(name, cases[i].name_text) << i;
-      EXPECT_EQ(std::string(r.buffers[2 * i + 1].get(), text.size() + 1), text + '\0') << i;
-      EXPECT_EQ(r.slots[i].value_type, cases[i].value[0]) << i;
+    for (std::size_t i = 0; n == reply.size() && i < std::size(cases); ++i) {
+      const std::string& text = cases[i].text;
+      EXPECT_EQ(r.Name(i), cases[i].name_text) << i;
+      EXPECT_EQ(std::string(r.Value(i), text.size() + 1), text + '\0') << i;
+      EXPECT_EQ(r.table[i].value_type, cases[i].value[0]) << i;
     }
   }
 }
@@ -185,11 +173,11 @@ TEST(SnmpReply, MalformedAndErrorReplies) {
   EXPECT_EQ(r.Decode(Reply({binding}, 0, 1)), -1);
   EXPECT_EQ(r.Decode(Reply({binding}, 0, 0, kSnmpGetNextRequest)), -1);
   EXPECT_EQ(r.Decode(Reply({binding}, 2)), 2);
-  EXPECT_EQ(r.slots[0].request_id, 0x2A);
-  EXPECT_EQ(r.Name(0) + r.Value(0), "");
+  EXPECT_EQ(r.table[0].request_id, 0x2A);
+  EXPECT_EQ(std::string(r.Name(0)) + r.Value(0), "");
   ASSERT_EQ(r.Decode(Reply({binding, Bind(Tlv(0x02, {7})), binding})), 0);
-  EXPECT_EQ(r.Value(0) + r.Value(1), "LaserJet7");
+  EXPECT_EQ(std::string(r.Value(0)) + r.Value(1), "LaserJet7");
   const Bytes cut = Reply({binding});  // short of its end, decoded over the whole text
   ASSERT_EQ(r.Decode(Bytes(cut.begin(), cut.end() - 4)), 0);
-  EXPECT_EQ(r.Value(0), "Lase");
+  EXPECT_STREQ(r.Value(0), "Lase");
 }

@@ -4,65 +4,31 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 using namespace core;
 
-namespace {
-
-std::string Converted(std::string text, int* lines = nullptr) {
-  std::string buffer = text + '\0';
-  int n = ConvertEscapes(buffer.data(), text.size());
-  if (lines) *lines = n;
-  return std::string(buffer.c_str());
+TEST(ConvertEscapes, LineBreaksBecomeCrLfTabsShortenTheTextLoneBackslashesStay) {
+  const std::tuple<std::string, const char*, int> cases[] = {
+      {"one\\ntwo\\nthree", "one\r\ntwo\r\nthree", 3}, {"plain", "plain", 1},
+      {"a\\tb", "a\tb", 1}, {"\\t\\t", "\t\t", 1}, {"x\\t", "x\t", 1}, {"\\n\\t", "\r\n\t", 2},
+      {"C:\\path", "C:\\path", 1}, {"end\\", "end\\", 1},
+      {"\\\\n", "\\\r\n", 2}};  // no way to write a literal backslash-n
+  for (const auto& [text, converted, lines] : cases) {
+    std::string buffer = text + '\0';
+    EXPECT_EQ(ConvertEscapes(buffer.data(), text.size()), lines) << text;
+    EXPECT_STREQ(buffer.c_str(), converted) << text;
+  }
 }
 
-}  // namespace
-
-TEST(ConvertEscapes, LineBreaksBecomeCrLfAndAreCounted) {
-  int lines = 0;
-  EXPECT_EQ(Converted("one\\ntwo\\nthree", &lines), "one\r\ntwo\r\nthree");
-  EXPECT_EQ(lines, 3);
-  EXPECT_EQ(Converted("plain", &lines), "plain");
-  EXPECT_EQ(lines, 1);
-}
-
-TEST(ConvertEscapes, TabsShortenTheText) {
-  EXPECT_EQ(Converted("a\\tb"), "a\tb");
-  EXPECT_EQ(Converted("\\t\\t"), "\t\t");
-  EXPECT_EQ(Converted("x\\t"), "x\t");
-  EXPECT_EQ(Converted("\\n\\t"), "\r\n\t");
-}
-
-TEST(ConvertEscapes, LoneBackslashesStay) {
-  EXPECT_EQ(Converted("C:\\path"), "C:\\path");
-  EXPECT_EQ(Converted("end\\"), "end\\");
-  EXPECT_EQ(Converted("\\\\n"), "\\\r\n");  // no way to write a literal backslash-n
-}
-
-TEST(ParseNumber, DigitsOfTheBase) {
-  EXPECT_EQ(ParseNumber("1F", 16), 31);
-  EXPECT_EQ(ParseNumber("ff", 16), 255);
-  EXPECT_EQ(ParseNumber("631", 10), 631);
-  EXPECT_EQ(ParseNumber("", 10), 0);
-}
-
-TEST(ParseNumber, StopsAtTheFirstDigitOutsideTheBase) {
-  EXPECT_EQ(ParseNumber("19", 8), 1);
-  EXPECT_EQ(ParseNumber("9z", 8), 0);  // the parse ends before the letter is seen
-  EXPECT_EQ(ParseNumber("1", 1), 0);
-}
-
-TEST(ParseNumber, RejectsAnythingButDigits) {
-  EXPECT_EQ(ParseNumber("12 ", 10), -1);
-  EXPECT_EQ(ParseNumber("-5", 10), -1);
-  EXPECT_EQ(ParseNumber("0x10", 16), -1);
-  EXPECT_EQ(ParseNumber("10", 0), -1);
-}
-
-TEST(ParseNumber, WrapsSilentlyOnOverflow) {
-  EXPECT_EQ(ParseNumber("4294967296", 10), 0);
-  EXPECT_EQ(ParseNumber("FFFFFFFF", 16), -1);
-  EXPECT_EQ(ParseNumber("99999999999999999999", 10), static_cast<std::int32_t>(1661992959u));
+TEST(ParseNumber, DigitsOfTheBaseUpToTheFirstOutsideItNothingElseAndWrapping) {
+  const std::tuple<const char*, int, std::int32_t> cases[] = {
+      {"1F", 16, 31}, {"ff", 16, 255}, {"631", 10, 631}, {"", 10, 0},
+      {"19", 8, 1}, {"9z", 8, 0} /* the parse ends before the letter is seen */, {"1", 1, 0},
+      {"12 ", 10, -1}, {"-5", 10, -1}, {"0x10", 16, -1}, {"10", 0, -1},
+      {"4294967296", 10, 0}, {"FFFFFFFF", 16, -1},
+      {"99999999999999999999", 10, static_cast<std::int32_t>(1661992959u)}};
+  for (auto [text, base, value] : cases) EXPECT_EQ(ParseNumber(text, base), value) << text;
 }
 
 // A reworded INI text is filled in only when its one conversion fits the
@@ -106,26 +72,20 @@ TEST(FormatText, FillsOnlyAConversionThatFitsTheInsert) {
   EXPECT_EQ(std::string(wide), std::string(98, '0') + "1");
 }
 
+// Long library names are cut to fit the name buffers.
 TEST(MonitorName, TakenFromTheLibraryFileName) {
-  char name[kMonitorNameSize];
-  MonitorNameFromPath("C:\\WINDOWS\\SYSTEM\\Vexamon.dll", name);
-  EXPECT_STREQ(name, "Vexa Network Printer Port");
-  MonitorNameFromPath("Z:\\build\\VEXAMON.DLL", name);
-  EXPECT_STREQ(name, "VEXA Network Printer Port");
-  MonitorNameFromPath("Vexamon.dll", name);
-  EXPECT_STREQ(name, "");
-  MonitorNameFromPath("C:\\mon.dll", name);
-  EXPECT_STREQ(name, " Network Printer Port");
-}
-
-TEST(MonitorName, LongLibraryNamesAreCutToFitTheBuffers) {
-  char name[kMonitorNameSize];
-  std::memset(name, 'x', sizeof(name));
-  MonitorNameFromPath("C:\\ZR-MDL0000000000mon.dll", name);
-  EXPECT_STREQ(name, "ZR-MDL0000000000 Network Printer Port");
-  MonitorNameFromPath("C:\\AVeryLongPrinterVendorNamemon.dll", name);
-  EXPECT_EQ(std::strlen(name), kMonitorNameSize - 1);
-  EXPECT_STREQ(name, "AVeryLongPrinter Network Printer Port");
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\WINDOWS\\SYSTEM\\Vexamon.dll", "Vexa Network Printer Port"},
+      {"Z:\\build\\VEXAMON.DLL", "VEXA Network Printer Port"}, {"Vexamon.dll", ""},
+      {"C:\\mon.dll", " Network Printer Port"},
+      {"C:\\ZR-MDL0000000000mon.dll", "ZR-MDL0000000000 Network Printer Port"},
+      {"C:\\AVeryLongPrinterVendorNamemon.dll", "AVeryLongPrinter Network Printer Port"}};
+  for (auto [path, expected] : cases) {
+    char name[kMonitorNameSize];
+    std::memset(name, 'x', sizeof(name));
+    MonitorNameFromPath(path, name);
+    EXPECT_STREQ(name, expected) << path;
+  }
 }
 
 TEST(TextCopies, NeverWritePastTheBuffer) {

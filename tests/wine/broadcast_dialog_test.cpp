@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "resources/discovery.h"
-#include "tests/wine/gui/dialog_fixture.h"
+#include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
 
 namespace {
@@ -29,15 +29,15 @@ using Entries = std::vector<std::string>;
 class Broadcast : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = gui::UseInstallFolder("vexa_broadcast_test");
-    gui::WriteIni(folder_, "NIMDLG.INI", "[FONT]\r\nDEFAULT=Arial,12,ANSI\r\n");
-    gui::WriteIni(folder_, "NIMMES.INI", kMessageTexts);
+    folder_ = wine_test::UseInstallFolder("vexa_broadcast_test");
+    wine_test::WriteIni(folder_, "NIMDLG.INI", "[FONT]\r\nDEFAULT=Arial,12,ANSI\r\n");
+    wine_test::WriteIni(folder_, "NIMMES.INI", kMessageTexts);
     WriteFile("");
   }
   // The shipped folder is the test EXE's: no list may be left there for the next run.
   void TearDown() override { DeleteFileA(Path().c_str()); }
   std::string Path() const { return folder_ + "\\Qvemon.ini"; }
-  void WriteFile(const std::string& text) { gui::WriteIni(folder_, "Qvemon.ini", text); }
+  void WriteFile(const std::string& text) { wine_test::WriteIni(folder_, "Qvemon.ini", text); }
   std::string FileBytes() {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, Path().c_str());  // drops a cached copy
     std::ifstream in(Path(), std::ios::binary);
@@ -45,14 +45,9 @@ class Broadcast : public ::testing::Test {
   }
 
   HWND Open() {
-    modal_ = gui::RunModal([] { return ui::ShowBroadcastDialog(nullptr); });
-    return dialog_ = gui::WaitForDialog({.control_id = IDC_OCTET1});
-  }
-  // The dialog's result; -2 when it did not end in time.
-  INT_PTR Close(int button) {
-    INT_PTR result = -2;
-    EXPECT_TRUE(gui::Click(dialog_, button) && gui::WaitModal(*modal_, &result));
-    return result;
+    modal_ = gui::RunModal([] { return ui::ShowBroadcastDialog(nullptr); },
+                           {.control_id = IDC_OCTET1});
+    return dialog_ = modal_->dialog;
   }
 
   Entries List() {
@@ -84,7 +79,7 @@ class Broadcast : public ::testing::Test {
     HWND box = gui::WaitForDialog({.caption = "Test box", .control_id = kMessageTextId}, 3000);
     if (box == nullptr) return "<no box>";
     std::string text = gui::ControlText(box, kMessageTextId);
-    EXPECT_TRUE(gui::Click(box, IDOK) && gui::WaitForClose(box));
+    EXPECT_TRUE(gui::Click(box, IDOK) && gui::Poll([box] { return !IsWindow(box); }));
     EXPECT_TRUE(gui::Settle(dialog_)) << "Add did not finish after its message";
     return text;
   }
@@ -95,8 +90,7 @@ class Broadcast : public ::testing::Test {
   }
   void ExpectFocus(int id, DWORD start, DWORD end) {
     EXPECT_EQ(gui::Focus(dialog_), Item(id));
-    EXPECT_EQ(gui::EditSelection(dialog_, id).start, start);
-    EXPECT_EQ(gui::EditSelection(dialog_, id).end, end);
+    EXPECT_EQ(SendDlgItemMessageA(dialog_, id, EM_GETSEL, 0, 0), MAKELONG(start, end));
   }
 
   std::string folder_;
@@ -124,7 +118,7 @@ TEST_F(Broadcast, LoadsTheFileAndCancelLeavesIt) {
     EXPECT_EQ(List(), list);
     EXPECT_EQ(Selected(), selected);
     EXPECT_EQ(Enabled(IDC_BTN_DEL), !list.empty());
-    EXPECT_EQ(Close(IDCANCEL), 0);
+    EXPECT_EQ(modal_->End(IDCANCEL), 0);
     EXPECT_EQ(FileBytes(), file);
   }
 }
@@ -134,7 +128,7 @@ TEST_F(Broadcast, AHostileFileOpensAndSavesQuickly) {
   DWORD start = GetTickCount();
   ASSERT_NE(Open(), nullptr);
   EXPECT_EQ(List().size(), 64u) << "no more than the search itself reads";
-  EXPECT_EQ(Close(IDOK), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_LT(GetTickCount() - start, 4000u);
   EXPECT_NE(FileBytes().find("UDPCount=64\r\n"), std::string::npos);
 }
@@ -162,7 +156,7 @@ TEST_F(Broadcast, AddSortsRefusesAndOkSavesInListOrder) {
     ExpectFocus(focus, 0, field ? static_cast<DWORD>(octets[focus - IDC_OCTET1].size()) : 0);
     EXPECT_FALSE(field && LooksDefault(IDC_BTN_ADD)) << "Add still looks like the default";
   }
-  EXPECT_EQ(Close(IDOK), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_EQ(FileBytes(), "[UserDefined]\r\nUDPCount=2\r\nUDP00=0a0000ff\r\nUDP01=c0a801ff\r\n");
 
   ASSERT_NE(Open(), nullptr);
@@ -170,7 +164,7 @@ TEST_F(Broadcast, AddSortsRefusesAndOkSavesInListOrder) {
   EXPECT_EQ(AddExpectingBox({"10", "0", "15", "255"}), "list full");
   EXPECT_EQ(List().size(), 16u);
   EXPECT_EQ(gui::Focus(dialog_), Item(IDC_BTN_ADD));
-  EXPECT_EQ(Close(IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
 }
 
 TEST_F(Broadcast, DeleteKeepsASelectionAndOkRemovesEveryOldKey) {
@@ -180,8 +174,8 @@ TEST_F(Broadcast, DeleteKeepsASelectionAndOkRemovesEveryOldKey) {
   // The picture and the font are the dialog's own, and must go with it.
   auto picture = reinterpret_cast<HBITMAP>(
       SendDlgItemMessageA(dialog_, IDC_ADDRESS_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0));
-  gui::FontInfo font = gui::ControlFont(dialog_, IDC_OCTET1);
-  EXPECT_EQ(font.face, "Arial");
+  HFONT font = gui::ControlFont(dialog_, IDC_OCTET1);
+  EXPECT_EQ(gui::FontText(font), "Arial,-12,0");
   EXPECT_TRUE(gui::Click(dialog_, IDC_BTN_DEL));
   EXPECT_EQ(List(), (Entries{"10.0.0.255", "192.168.1.255"}));
   EXPECT_EQ(Selected(), 1) << "the next one moved up";
@@ -195,10 +189,10 @@ TEST_F(Broadcast, DeleteKeepsASelectionAndOkRemovesEveryOldKey) {
   Add({"192", "168", "2", "255"});
   EXPECT_TRUE(Enabled(IDC_BTN_DEL));
   EXPECT_TRUE(gui::Click(dialog_, IDC_BTN_DEL));
-  EXPECT_EQ(Close(IDOK), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_EQ(FileBytes(), "[UserDefined]\r\n");
   EXPECT_EQ(GetObjectType(picture), 0u) << "the picture outlived the dialog";
-  EXPECT_EQ(GetObjectType(font.handle), 0u) << "the font outlived the dialog";
+  EXPECT_EQ(GetObjectType(font), 0u) << "the font outlived the dialog";
 }
 
 // Typing and the editing keys run across the fields as through one address;
@@ -226,21 +220,16 @@ TEST_F(Broadcast, TypingAndKeysRunAcrossTheFields) {
     ExpectFocus(focus, focus_start, focus_end);
   }
   EXPECT_EQ(gui::ControlText(dialog_, f1), "192") << "a key went on to the field it moved to";
-  EXPECT_EQ(Close(IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
 }
 
 // With the texts shipped beside the DLL, as a user sees the dialog.
 TEST_F(Broadcast, ShippedTextsFitAndScreenshot) {
-  folder_ = gui::UseShippedTexts();
+  folder_ = wine_test::UseShippedTexts();
   ASSERT_NE(Open(), nullptr);
   Add({"192", "168", "1", "255"});
-  RECT label = gui::ControlRect(dialog_, IDC_SETUMEI08);
-  SIZE need = gui::TextSize(Item(IDC_SETUMEI08), label.right - label.left);
-  EXPECT_FALSE(gui::ControlText(dialog_, IDC_SETUMEI08).empty());
-  EXPECT_LE(need.cy, label.bottom - label.top) << gui::ControlText(dialog_, IDC_SETUMEI08);
-  if (gui::HaveDisplay()) {
-    Enter({"172", "16", "0", "255"});
-    EXPECT_TRUE(gui::SaveScreenshot(dialog_, "broadcast_dialog"));
-  }
-  EXPECT_EQ(Close(IDCANCEL), 0);
+  EXPECT_TRUE(gui::TextFits(dialog_, IDC_SETUMEI08)) << gui::ControlText(dialog_, IDC_SETUMEI08);
+  Enter({"172", "16", "0", "255"});
+  EXPECT_TRUE(gui::SaveScreenshot(dialog_, "broadcast_dialog"));
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
 }

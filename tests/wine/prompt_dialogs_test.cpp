@@ -5,15 +5,13 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include <cstdio>
-#include <set>
 #include <string>
 
 #include "host/winspool/standin.h"
 #include "core/retry.h"
 #include "core/state.h"
 #include "resources/prompts.h"
-#include "tests/wine/gui/dialog_fixture.h"
+#include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
 #include "ui/prompts.h"
 
@@ -34,9 +32,9 @@ class PromptDialogs : public ::testing::Test {
   void SetUp() override {
     port_.block = &ipp_;
     port_.kind = port_.block_kind = core::kIpp;
-    std::string folder = gui::UseInstallFolder("vexa_prompts_test");
-    gui::WriteIni(folder, "NIMDLG.INI", kDialogTexts);
-    gui::WriteIni(folder, "NIMMES.INI", kMessageTexts);
+    std::string folder = wine_test::UseInstallFolder("vexa_prompts_test");
+    wine_test::WriteIni(folder, "NIMDLG.INI", kDialogTexts);
+    wine_test::WriteIni(folder, "NIMMES.INI", kMessageTexts);
   }
   // The sending side writes the state under the lock it shares with the prompt.
   void SetState(std::uint8_t state) {
@@ -49,17 +47,10 @@ class PromptDialogs : public ::testing::Test {
     bool retry = message_id >= 0;
     port_.prompt_message_id = static_cast<std::uint32_t>(message_id);
     auto* show = retry ? ui::ShowRetryPrompt : ui::ShowPasswordPrompt;
-    modal_ = gui::RunModal([this, show] { return show(&port_); });
-    HWND dialog = gui::WaitForDialog({.control_id = retry ? IDC_RETRY_TEXT : IDC_KEYWORD_EDIT});
-    EXPECT_NE(dialog, nullptr) << "the prompt did not show";
-    return dialog;
-  }
-  // Presses the button (none: 0) and gives the result; -2 when the prompt did not end in time.
-  INT_PTR Answer(HWND dialog, int button, DWORD timeout_ms = 5000) {
-    EXPECT_TRUE(button == 0 || gui::Click(dialog, button));
-    INT_PTR result = -2;
-    gui::WaitModal(*modal_, &result, timeout_ms);
-    return result;
+    modal_ = gui::RunModal([this, show] { return show(&port_); },
+                           {.control_id = retry ? IDC_RETRY_TEXT : IDC_KEYWORD_EDIT});
+    EXPECT_NE(modal_->dialog, nullptr) << "the prompt did not show";
+    return modal_->dialog;
   }
   std::string Credentials() {  // "Base64:user/password"
     return std::to_string(ipp_.Base64) + ":" + ipp_.UserName + "/" + ipp_.PassWord;
@@ -79,23 +70,21 @@ TEST_F(PromptDialogs, RetryPromptShowsItsMessageTakesItsLookFromTheIniAndHasNoCl
   for (const auto& [id, text] : cases) {
     HWND dialog = Open(id);
     EXPECT_EQ(gui::ControlText(dialog, IDC_RETRY_TEXT), text) << "message id " << id;
-    EXPECT_EQ(Answer(dialog, IDC_RETRY), 1);
+    EXPECT_EQ(modal_->End(IDC_RETRY), 1);
   }
 
   HWND dialog = Open();
-  for (int i = 0; i < 100 && GetForegroundWindow() != dialog; ++i) Sleep(10);  // X is async
-  EXPECT_EQ(GetForegroundWindow(), dialog);
+  EXPECT_TRUE(gui::Poll([&] { return GetForegroundWindow() == dialog; }, 1000));  // X is async
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
   EXPECT_EQ(gui::Text(dialog), "Test retry");
-  gui::FontInfo font = gui::ControlFont(dialog, IDC_RETRY_TEXT);
-  EXPECT_EQ(font.face + "," + std::to_string(font.height) + "," + std::to_string(font.charset),
-            "Arial,-13," + std::to_string(GREEK_CHARSET));
-  EXPECT_EQ(gui::ControlFont(dialog, IDC_RETRY).handle, font.handle);
+  HFONT font = gui::ControlFont(dialog, IDC_RETRY_TEXT);
+  EXPECT_EQ(gui::FontText(font), "Arial,-13," + std::to_string(GREEK_CHARSET));
+  EXPECT_EQ(gui::ControlFont(dialog, IDC_RETRY), font);
   HMENU menu = GetSystemMenu(dialog, FALSE);
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1)) << "Close is there";
-  EXPECT_EQ(Answer(dialog, IDCANCEL), 0);
-  EXPECT_EQ(GetObjectType(font.handle), 0u) << "the prompt's font outlived it";
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
+  EXPECT_EQ(GetObjectType(font), 0u) << "the prompt's font outlived it";
 }
 
 TEST_F(PromptDialogs, RetryPromptTimersAndCancelFollowTheSendersState) {
@@ -114,12 +103,12 @@ TEST_F(PromptDialogs, RetryPromptTimersAndCancelFollowTheSendersState) {
   HWND dialog = Open();
   SetState(core::kPromptClose);
   EXPECT_TRUE(gui::SendTimer(dialog, ui::kFirstTimer));
-  EXPECT_EQ(Answer(dialog, 0), 1);
+  EXPECT_EQ(modal_->End(), 1);
 
   SetState(core::kPromptStop);
   dialog = Open();
   Sleep(1500);  // well before the 10-second tick
-  EXPECT_EQ(Answer(dialog, IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
   EXPECT_FALSE(job_cancelled()) << "the waiting sender takes the 0 itself";
 
   // After 10 s the sender retries under the prompt: stopping must cancel the job.
@@ -129,7 +118,7 @@ TEST_F(PromptDialogs, RetryPromptTimersAndCancelFollowTheSendersState) {
   EXPECT_TRUE(gui::SendTimer(dialog, ui::kFlashTimer));
   EXPECT_TRUE(IsWindowVisible(dialog)) << "stays up while the sender retries";
   EXPECT_FALSE(job_cancelled());
-  EXPECT_EQ(Answer(dialog, IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
   EXPECT_TRUE(job_cancelled());
   ClosePrinter(port_.printer);
 
@@ -137,13 +126,13 @@ TEST_F(PromptDialogs, RetryPromptTimersAndCancelFollowTheSendersState) {
   dialog = Open();
   EXPECT_TRUE(gui::SendTimer(dialog, ui::kFirstTimer));
   SetState(core::kPromptClose);
-  EXPECT_EQ(Answer(dialog, 0, 3000), 0);
+  EXPECT_EQ(modal_->End(0, 3000), 0);
 }
 
 TEST_F(PromptDialogs, PasswordCancelChangesNothingAndOkTakesAtMost64CharactersOfEach) {
   HWND dialog = Open(-1);
   gui::Type(dialog, IDC_NAME_EDIT, "mallory");
-  EXPECT_EQ(Answer(dialog, IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
   EXPECT_EQ(Credentials(), "0:/");
 
   dialog = Open(-1);
@@ -156,44 +145,31 @@ TEST_F(PromptDialogs, PasswordCancelChangesNothingAndOkTakesAtMost64CharactersOf
   // WM_SETTEXT ignores the typing limit; the block's bounds must not.
   SetDlgItemTextA(dialog, IDC_NAME_EDIT, std::string(100, 'm').c_str());
   SetDlgItemTextA(dialog, IDC_KEYWORD_EDIT, std::string(100, 'q').c_str());
-  EXPECT_EQ(Answer(dialog, IDOK), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_EQ(Credentials(), "1:" + std::string(64, 'm') + "/" + std::string(64, 'q'));
 }
 
 // With the shipped INI files every text shows whole (labels wrapped in their box, buttons on
 // one line with room for their edges); the pictures for a person show more than a blank.
 TEST_F(PromptDialogs, ShippedTextsFitAndScreenshots) {
-  gui::UseShippedTexts();
+  wine_test::UseShippedTexts();
   auto check = [](HWND dialog, std::initializer_list<std::pair<int, bool>> controls,
                   const char* picture) {
-    for (auto [id, button] : controls) {
-      RECT rect = gui::ControlRect(dialog, id);
-      int width = rect.right - rect.left;
-      SIZE need = gui::TextSize(GetDlgItem(dialog, id), button ? 0 : width);
-      EXPECT_FALSE(gui::ControlText(dialog, id).empty()) << id;
-      EXPECT_LE(need.cx + (button ? 8 : 0), width) << id;
-      EXPECT_LE(need.cy + (button ? 4 : 0), rect.bottom - rect.top) << gui::ControlText(dialog, id);
-    }
-    if (picture == nullptr || !gui::HaveDisplay()) return;  // the null driver draws nothing
-    gui::Image image;
-    ASSERT_TRUE(gui::Capture(dialog, &image));
-    std::string path = gui::ScreenshotFolder() + "\\" + picture + ".png";
-    EXPECT_TRUE(gui::WritePng(path, image)) << path;
-    EXPECT_GT(std::set<std::uint32_t>(image.pixels.begin(), image.pixels.end()).size(), 3u)
-        << picture << " looks blank";
-    std::printf("screenshot: %s\n", path.c_str());
+    for (auto [id, button] : controls)
+      EXPECT_TRUE(gui::TextFits(dialog, id, button)) << id << ": " << gui::ControlText(dialog, id);
+    EXPECT_TRUE(picture == nullptr || gui::SaveScreenshot(dialog, picture)) << picture;
   };
   for (std::uint32_t id : {512u, 515u, 516u, 519u}) {
     SCOPED_TRACE("message id " + std::to_string(id));
     HWND dialog = Open(id);
     check(dialog, {{IDC_RETRY, true}, {IDCANCEL, true}, {IDC_RETRY_TEXT, false}},
           id == core::kMessageNoAnswer ? "retry_prompt" : nullptr);
-    EXPECT_EQ(Answer(dialog, IDC_RETRY), 1);
+    EXPECT_EQ(modal_->End(IDC_RETRY), 1);
   }
   HWND dialog = Open(-1);
   gui::Type(dialog, IDC_NAME_EDIT, "alice");
   gui::Type(dialog, IDC_KEYWORD_EDIT, "secret");
   check(dialog, {{IDOK, true}, {IDCANCEL, true}, {IDC_SETUMEI11, false}, {IDC_NAME, false},
                  {IDC_KEYWORD, false}}, "password_prompt");
-  EXPECT_EQ(Answer(dialog, IDCANCEL), 0);
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
 }

@@ -6,13 +6,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "discovery/search.h"
-#include "tests/wine/gui/dialog_fixture.h"
-#include "tests/wine/list_view.h"
+#include "tests/wine/fixture.h"
+#include "tests/wine/gui/gui.h"
 #include "ui/search_dialog.h"
 
 namespace {
@@ -34,8 +33,6 @@ struct Answer {
     hardware.copy(reinterpret_cast<char*>(values[3]), 255);
   }
 };
-
-std::uint32_t Address(const char* dotted) { return inet_addr(dotted); }
 
 std::string Mac(int last) { return std::string("\x00\x80\x77\x12\x34", 5) + static_cast<char>(last); }
 
@@ -65,17 +62,14 @@ class SearchRows : public ::testing::Test {
 
   int Add(const std::string& description, const std::string& hardware, const char* sender) {
     Answer answer(description, hardware);
-    int index = discovery::AddFoundPrinter(&session_, answer.slots, Address(sender));
+    int index = discovery::AddFoundPrinter(&session_, answer.slots, inet_addr(sender));
     if (index >= 0) ui::ListFoundPrinter(list_, &session_, index);
     return index >= 0 ? 1 : 0;
   }
-  int Rows() { return wine_test::ListRows(list_); }
-  std::string Cell(int row, int column) { return wine_test::ListCell(list_, row, column); }
-  std::vector<std::string> Column(int column) { return wine_test::ListColumn(list_, column); }
-  UINT State(int row) {
-    return static_cast<UINT>(
-        SendMessageA(list_, LVM_GETITEMSTATE, row, LVIS_SELECTED | LVIS_FOCUSED));
-  }
+  int Rows() { return ListView_GetItemCount(list_); }
+  std::string Cell(int row, int column) { return Column(column).at(row); }
+  std::vector<std::string> Column(int column) { return gui::ListColumn(list_, column); }
+  UINT State(int row) { return ListView_GetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED); }
 
   HWND list_ = nullptr;
   discovery::ResultTable* results_ = nullptr;
@@ -131,10 +125,10 @@ TEST_F(SearchRows, EveryNewRowIsSortedByAddressAndTheFirstRowSelected) {
 }
 
 TEST(SearchBroadcasts, UserAddressesAreReadFreshAndDamageMeansTheLimitedBroadcast) {
-  std::string folder = gui::UseInstallFolder("vexa_search_rows");
+  std::string folder = wine_test::UseInstallFolder("vexa_search_rows");
   std::string path = folder + "\\Qvemon.ini";
   auto load = [&](const std::string& text) {
-    gui::WriteIni(folder, "Qvemon.ini", text);
+    wine_test::WriteIni(folder, "Qvemon.ini", text);
     discovery::UserBroadcasts broadcasts = {};
     broadcasts.count = -5;
     discovery::LoadUserBroadcasts(path.c_str(), &broadcasts);
@@ -168,15 +162,16 @@ TEST(SearchDrawing, FitTextWithEllipsisCutsToTheWidth) {
     return static_cast<int>(size.cx);
   };
   char text[64] = "Harlune LX-4020 network printer";
+  const std::string full_text = text;
   const int full = width_of(text);
   ui::FitTextWithEllipsis(dc, text, full, 0);
-  EXPECT_STREQ(text, "Harlune LX-4020 network printer");
+  EXPECT_EQ(text, full_text);
   ui::FitTextWithEllipsis(dc, text, full - 1, 0);
   std::string cut = text;
   ASSERT_GE(cut.size(), 4u);
   EXPECT_EQ(cut.substr(cut.size() - 3), "...");
   EXPECT_LE(width_of(cut), full - 1);
-  EXPECT_EQ(cut.substr(0, cut.size() - 3), std::string("Harlune LX-4020 network printer").substr(0, cut.size() - 3));
+  EXPECT_EQ(cut.substr(0, cut.size() - 3), full_text.substr(0, cut.size() - 3));
   // Margin counts against the width; nothing left to cut keeps one character.
   char narrow[16] = "Harlune";
   ui::FitTextWithEllipsis(dc, narrow, 1, 0);

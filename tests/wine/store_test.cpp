@@ -1,15 +1,17 @@
 // The port records in the registry: what a new port gets, what a load reads,
-// and what a damaged or hostile value does (never more than its field).
+// and what a damaged or hostile value does (never more than its field); and
+// the texts and message boxes from NIMMES.INI in the install folder.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "core/ini.h"
 #include "core/passwords.h"
 #include "core/port_values.h"
 #include "core/store.h"
 #include "core/text.h"
-#include "tests/wine/monitor_fixture.h"
+#include "tests/wine/fixture.h"
 
 using namespace core;
 using namespace wine_test;
@@ -17,16 +19,8 @@ using namespace wine_test;
 namespace {
 
 constexpr DWORD kAbsent = 0xDEADBEEF;
-// The bytes of a value of a port key when it has this type, else "absent".
-std::string Read(const std::string& port, const char* name, DWORD type) {
-  char data[300];
-  DWORD got = 0, size = sizeof(data);
-  return RegGetValueA(HKEY_LOCAL_MACHINE, PortKey(port).c_str(), name, RRF_RT_ANY, &got, data,
-                      &size) == ERROR_SUCCESS && got == type ? std::string(data, size) : "absent";
-}
-
 DWORD Dword(const std::string& port, const char* name) {
-  std::string value = Read(port, name, REG_DWORD);
+  std::string value = Value(PortKey(port), name, REG_DWORD);
   return value.size() == 4 ? *reinterpret_cast<const DWORD*>(value.data()) : kAbsent;
 }
 
@@ -39,6 +33,17 @@ struct Entry {
     port.block = block.data();
   }
 };
+
+std::string Text(const char* key, const TextInsert& insert = {}) {
+  char out[1100];
+  return IniText(kMessageIni, kMessageSection, key, insert, out, sizeof(out));
+}
+
+std::string Shown(const char* key, const TextInsert& insert = {}) {
+  AnsweredBoxes::text = "none shown";
+  EXPECT_EQ(MessageFromIni(nullptr, key, MB_ICONHAND, insert), IDOK);
+  return AnsweredBoxes::text;
+}
 
 struct Store : ::testing::Test {
   void SetUp() override { UseTestMonitor(); }
@@ -64,9 +69,9 @@ TEST_F(Store, NewPortsGetTheirKindsDefaultsAndAreFoundByTheirExactName) {
       {"Ipp", "CmdTmout", 180000}, {"Ipp", "MaxChunk", 4096},   {"Mail", "PrintMode", 3},
       {"Mail", "CmdTmout", kAbsent}, {"Taken", "PrintMode", 2}, {"Taken", "NonRFCPorts", kAbsent}};
   for (const auto& row : rows) EXPECT_EQ(Dword(row.port, row.name), row.value) << row.name;
-  EXPECT_EQ(Read("Lpr", "HostName", REG_SZ), std::string("printer1", 9));
-  EXPECT_EQ(Read("Ipp", "PassWord", REG_BINARY), std::string(1, '\0'));
-  EXPECT_EQ(Read("Mail", "Subject", REG_BINARY), "Hello");
+  EXPECT_EQ(Value(PortKey("Lpr"), "HostName", REG_SZ), std::string("printer1", 9));
+  EXPECT_EQ(Value(PortKey("Ipp"), "PassWord", REG_BINARY), std::string(1, '\0'));
+  EXPECT_EQ(Value(PortKey("Mail"), "Subject", REG_BINARY), "Hello");
   EXPECT_TRUE(DeletePortRecord("Lpr") && !IsRegisteredPort("Lpr") && !DeletePortRecord("Lpr"));
 }
 
@@ -148,4 +153,38 @@ TEST_F(Store, MailTextsOnlyWhenNeitherNoPrintNorEditBody) {
     LoadPortRecord(&e.port, "M");
     EXPECT_EQ(Mail(&e.port)->Subject, row.loaded) << row.edit_body << row.subject;
   }
+}
+
+TEST(Ini, TextsAndBoxesFromTheInstallFolder) {
+  std::string folder = UseInstallFolder("vexa_ini_test");
+  char path[MAX_PATH];
+  WriteIni(folder, "NIMMES.INI",
+           "[MESSAGE]\r\nTITLE=Test Title\r\nIDS_LINES=first\\nsecond\\tthird\r\n"
+           "IDS_CODE=status %04x\r\nIDS_NAME=port \"%s\"\r\nIDS_GREEDY=%s and %s\r\n"
+           "IDS_REWORDED=Refused: %s\r\n");
+  SetString(MonitorKey(), "InstallPath", folder + "\\");
+  EXPECT_EQ(std::string(IniPath("X.INI", path, sizeof(path))), folder + "\\X.INI");
+  SetString(MonitorKey(), "InstallPath", folder);
+  EXPECT_EQ(std::string(IniPath("X.INI", path, sizeof(path))), folder + "\\X.INI");
+
+  EXPECT_EQ(Text("IDS_LINES"), "first\r\nsecond\tthird");
+  EXPECT_EQ(Text("IDS_CODE", NumberInsert(1027)), "status 0403");
+  EXPECT_EQ(Text("IDS_CODE"), "status %04x");  // no insert: the text as it stands
+  EXPECT_EQ(Text("IDS_NAME", TextInsertOf("Raw1")), "port \"Raw1\"");
+  // A second conversion would read an argument never passed.
+  EXPECT_EQ(Text("IDS_GREEDY", TextInsertOf("x")), "%s and %s");
+  EXPECT_EQ(Text("IDS_MISSING"), "");
+
+  AnsweredBoxes boxes;
+  EXPECT_EQ(Shown("IDS_LINES"), "first\r\nsecond\tthird");
+  EXPECT_EQ(boxes.title, "Test Title");
+  EXPECT_EQ(Shown("IDS_CODE", NumberInsert(0x0404)), "status 0404");
+  // Reworded with a conversion of the wrong type: shown, not formatted.
+  EXPECT_EQ(Shown("IDS_REWORDED", NumberInsert(0x0400)), "Refused: %s");
+  EXPECT_EQ(Shown("IDS_NOT_THERE"), "ERROR");
+  // Without an install path nothing is read from the Windows folder either.
+  SetString(MonitorKey(), "InstallPath", "");
+  EXPECT_EQ(Shown("IDS_LINES"), "ERROR");
+  EXPECT_EQ(boxes.title, kBuiltInErrorTitle);
+  EXPECT_EQ(Text("IDS_LINES"), "");
 }

@@ -5,7 +5,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,66 +12,61 @@
 
 namespace gui {
 
-// --- finding dialogs ----------------------------------------------------------
+// True once `done` holds, asked every 10 ms; false after `timeout_ms`.
+bool Poll(const std::function<bool()>& done, DWORD timeout_ms = 5000);
 
+// The first visible dialog (#32770) of this process with the caption (null
+// for any) and a control `control_id` (0 for any), looked for until
+// `timeout_ms` pass; null if none showed. Visible means its WM_INITDIALOG
+// has run, so its layout and texts are final.
 struct DialogQuery {
-  const char* caption = nullptr;       // exact window text; null for any
-  const char* window_class = "#32770";  // null for any
-  int control_id = 0;                  // a control the window must have; 0 for any
+  const char* caption = nullptr;
+  int control_id = 0;
 };
-
-// The first visible top-level window of this process that matches, looked
-// for until `timeout_ms` pass; null if none showed. Visible means its
-// WM_INITDIALOG has run, so its layout and texts are final.
 HWND WaitForDialog(const DialogQuery& query, DWORD timeout_ms = 5000);
-
-// True once `window` no longer exists; false after `timeout_ms`.
-bool WaitForClose(HWND window, DWORD timeout_ms = 5000);
 
 // --- reading ----------------------------------------------------------------------
 
 std::string Text(HWND window);
 std::string ControlText(HWND dialog, int id);
-// The control's rectangle in the client coordinates of its parent; empty
-// for a missing control.
-RECT ControlRect(HWND dialog, int id);
 // A window's rectangle in the client coordinates of its parent (screen
-// coordinates for a top-level window).
+// coordinates for a top-level window); empty for a missing control.
 RECT RectInParent(HWND window);
+RECT ControlRect(HWND dialog, int id);
 
-struct FontInfo {
-  HFONT handle = nullptr;  // as WM_GETFONT gives it; null: the system font
-  std::string face;
-  LONG height = 0;
-  BYTE charset = 0;
-};
-FontInfo WindowFont(HWND window);
-FontInfo ControlFont(HWND dialog, int id);
+// The font a control draws its text in, as WM_GETFONT gives it (null: the
+// system font), and a font's "face,height,charset" ("" for none).
+HFONT ControlFont(HWND dialog, int id);
+std::string FontText(HFONT font);
 
 // The room the window's text takes in the window's font: wrapped at
 // `wrap_width` pixels as a static control wraps it, or on one line for 0.
 // With the control's size, this tells whether a text is clipped.
 SIZE TextSize(HWND window, int wrap_width = 0);
 
+// Whether the control's text shows whole: wrapped within its box for a
+// label, on one line with room for its edges for a button.
+bool TextFits(HWND dialog, int id, bool button = false);
+
+// Every row's text in `column` of a report-view list view, top to bottom.
+std::vector<std::string> ListColumn(HWND list, int column);
+
 // --- acting ------------------------------------------------------------------------
 
-// Presses a button as a click would (BM_CLICK), sent from a helper thread;
-// returns once the dialog handled it. Works from any thread, the dialog's
-// own included.
+// Presses a button of a dialog that runs on another thread as a click would
+// (BM_CLICK); returns once the dialog handled it.
 bool Click(HWND dialog, int id);
 
-// Posts a WM_TIMER tick as the timer `id` would, without waiting for it.
-void PostTimer(HWND window, UINT_PTR id);
+// Presses a button without waiting for the dialog to handle it: for a
+// button whose handler shows a message box and so does not return.
+void PostClick(HWND dialog, int id);
+
 // Delivers a WM_TIMER tick and returns once the window handled it.
 bool SendTimer(HWND window, UINT_PTR id);
 
 // Types `text` into a control one WM_CHAR at a time, as a keyboard would,
 // so that limits such as EM_LIMITTEXT apply.
 void Type(HWND dialog, int id, const std::string& text);
-
-// Presses a button without waiting for the dialog to handle it: for a
-// button whose handler shows a message box and so does not return.
-void PostClick(HWND dialog, int id);
 
 // Presses and releases a key on a control through its thread's message
 // queue, so that the dialog's message loop, its message-filter hooks and
@@ -86,13 +80,6 @@ bool Settle(HWND window, DWORD timeout_ms = 5000);
 // The window that has the keyboard focus on `window`'s thread.
 HWND Focus(HWND window);
 
-// An edit control's selection as EM_GETSEL gives it.
-struct Selection {
-  DWORD start = 0;
-  DWORD end = 0;
-};
-Selection EditSelection(HWND dialog, int id);
-
 // --- modal dialogs on a thread of their own ------------------------------------
 
 struct Modal {
@@ -100,38 +87,25 @@ struct Modal {
   DWORD thread_id = 0;
   std::function<INT_PTR()> show;
   INT_PTR result = -1;
+  HWND dialog = nullptr;  // as WaitForDialog found it; null if it did not show
+  // Presses `button` (0: none) and waits for the call to return; its result,
+  // or -2 when the button is missing or the call did not return in time.
+  INT_PTR End(int button = 0, DWORD timeout_ms = 5000);
   // A dialog a failed test left up is cancelled, so the thread can end.
   ~Modal();
 };
 
-// Starts `show` (a call that runs a modal dialog) on a new thread.
-std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show);
-
-// Waits for the call to return and gives its result; false on time-out.
-bool WaitModal(Modal& modal, INT_PTR* result, DWORD timeout_ms = 5000);
+// Starts `show` (a call that runs a modal dialog) on a new thread and waits
+// for the dialog that `query` describes.
+std::unique_ptr<Modal> RunModal(std::function<INT_PTR()> show, const DialogQuery& query);
 
 // --- pictures ------------------------------------------------------------------------
 
-struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, rows top to bottom
-};
-
-// True when Wine draws on an X display (under the null driver nothing is
-// drawn and there is nothing to take a picture of).
-bool HaveDisplay();
-
-// The window as drawn, frame and caption included, after making it paint.
-bool Capture(HWND window, Image* image);
-
-// Writes an RGB PNG (stored, uncompressed deflate blocks).
-bool WritePng(const std::string& path, const Image& image);
-
-// <build>/screenshots, made if need be (the test EXE lives in <build>/bin).
-std::string ScreenshotFolder();
-
-// Captures `window` into <build>/screenshots/<name>.png; the path in `path`.
-bool SaveScreenshot(HWND window, const std::string& name, std::string* path = nullptr);
+// The window as drawn, frame and caption included, into
+// <build>/screenshots/<name>.bmp, its path printed. False when the picture
+// shows no more than a blank (so the window did not draw) or could not be
+// written; true without a picture under Wine's null driver, which draws
+// nothing.
+bool SaveScreenshot(HWND window, const std::string& name);
 
 }  // namespace gui

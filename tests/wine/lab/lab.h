@@ -12,10 +12,8 @@ namespace lab {
 // The variable's value, or "" when unset.
 std::string Env(const char* name);
 
-// A Unix path from the environment as Wine sees it (Z:\...).
-std::string WinePath(const std::string& unix_path);
-
-// The whole file, or "" when it cannot be read.
-std::string ReadFile(const std::string& path);
+// The whole file at the Unix path in `variable`, followed by `tail`, as
+// Wine sees it (Z:\...); "" when it cannot be read.
+std::string ReadFile(const char* variable, const std::string& tail = "");
 
 }  // namespace lab

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <winsock.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -20,17 +21,11 @@ std::string Env(const char* name) {
   return size > 0 && size < sizeof(value) ? std::string(value, size) : std::string();
 }
 
-std::string WinePath(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+std::string ReadFile(const char* variable, const std::string& tail) {
+  std::string path = "Z:" + Env(variable) + tail;
+  std::replace(path.begin(), path.end(), '/', '\\');
   std::stringstream text;
-  text << file.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
@@ -38,39 +33,29 @@ std::string ReadFile(const std::string& path) {
 
 namespace {
 
-// True when a UDP socket can be bound to the lab's client address, which
-// lives only in the lab's namespace (the lab refuses to start when the
-// host has any address of its range).
-bool InsideTheLab(std::string* why) {
-  std::string client = lab::Env("VEXA_LAN_CLIENT");
-  if (client.rfind("10.77.", 0) != 0) {
-    *why = "VEXA_LAN_CLIENT is not a lab address (\"" + client + "\")";
-    return false;
-  }
+// Why this program does not run inside the lab, or "" when it does: a UDP
+// socket can be bound to the lab's client address only in the lab's
+// namespace (the lab refuses to start when the host has any address of its
+// range).
+std::string OutsideTheLab() {
+  WSADATA data;
+  const std::string client = lab::Env("VEXA_LAN_CLIENT");
+  if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return "WinSock did not start";
+  if (client.rfind("10.77.", 0) != 0) return "VEXA_LAN_CLIENT=\"" + client + "\" is no lab address";
   SOCKET probe = socket(AF_INET, SOCK_DGRAM, 0);
-  if (probe == INVALID_SOCKET) {
-    *why = "no UDP socket";
-    return false;
-  }
+  if (probe == INVALID_SOCKET) return "no UDP socket";
   sockaddr_in local = {};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = inet_addr(client.c_str());
-  bool bound = bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof(local)) == 0;
+  const bool bound = bind(probe, reinterpret_cast<sockaddr*>(&local), sizeof(local)) == 0;
   closesocket(probe);
-  if (!bound) *why = "cannot bind " + client + ": this wineserver is not in the lab's namespace";
-  return bound;
+  return bound ? "" : "cannot bind " + client + ": this wineserver is not in the lab's namespace";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-    std::fprintf(stderr, "lab: WinSock did not start\n");
-    return 3;
-  }
-  std::string why;
-  if (!InsideTheLab(&why)) {
+  if (const std::string why = OutsideTheLab(); !why.empty()) {
     std::fprintf(stderr, "lab: refusing to run: %s\n", why.c_str());
     return 3;
   }

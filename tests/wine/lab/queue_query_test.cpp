@@ -13,6 +13,7 @@
 #include "discovery/query.h"
 #include "ui/queue_list.h"
 #include "discovery/query_wire.h"
+#include "tests/wine/gui/gui.h"
 #include "tests/wine/lab/lab.h"
 
 namespace {
@@ -40,10 +41,9 @@ struct Packet {
 // Every packet the server received on `port`, in order; a line that does
 // not carry the constant fields is a fault of the client.
 std::vector<Packet> Received(std::uint16_t port) {
-  std::string text = lab::ReadFile(lab::WinePath(lab::Env("VEXA_QUERY_LOG_DIR")) + "\\" +
-                                   std::to_string(port) + ".log");
   std::vector<Packet> packets;
-  std::istringstream lines(text);
+  const std::string log = "/" + std::to_string(port) + ".log";
+  std::istringstream lines(lab::ReadFile("VEXA_QUERY_LOG_DIR", log));
   std::string line;
   while (std::getline(lines, line)) {
     EXPECT_NE(line.find("word=1 "), std::string::npos) << line;
@@ -82,16 +82,11 @@ TEST(QueueQuery, PiecesAreAskedForByOffsetAndAcknowledged) {
   EXPECT_EQ(three, std::string("\x01LPT1\0COM1\0LPT2\0SIO\0PRN\0", 24));
   // Further pieces are type 2 at the bytes received so far; the closing
   // acknowledgement repeats the offset of the last piece.
-  std::vector<Packet> packets = Received(kThreePieces);
-  ASSERT_EQ(packets.size(), 4u) << Sequence(kThreePieces);
-  EXPECT_EQ(packets[0].type, 1);
-  EXPECT_EQ(packets[0].offset, 0);
-  EXPECT_EQ(packets[1].type, 2);
-  EXPECT_EQ(packets[2].type, 2);
-  EXPECT_GT(packets[1].offset, 0);
-  EXPECT_GT(packets[2].offset, packets[1].offset);
-  EXPECT_EQ(packets[3].type, 3);
-  EXPECT_EQ(packets[3].offset, packets[2].offset);
+  std::vector<Packet> p = Received(kThreePieces);
+  ASSERT_EQ(p.size(), 4u) << Sequence(kThreePieces);
+  EXPECT_TRUE(p[0].type == 1 && p[1].type == 2 && p[2].type == 2 && p[3].type == 3 &&
+              p[0].offset == 0 && 0 < p[1].offset && p[1].offset < p[2].offset &&
+              p[3].offset == p[2].offset) << Sequence(kThreePieces);
 }
 
 TEST(QueueQuery, RepliesToAnotherPacketAreNotTakenAndTheRequestIsSentAgain) {
@@ -121,10 +116,9 @@ struct Page {
   explicit Page(const char* server) {
     window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
-    HWND edit = CreateWindowExA(0, "EDIT", server, WS_CHILD, 0, 0, 100, 20, window,
-                                reinterpret_cast<HMENU>(ui::kServerAddressField),
-                                GetModuleHandleA(nullptr), nullptr);
-    (void)edit;
+    CreateWindowExA(0, "EDIT", server, WS_CHILD, 0, 0, 100, 20, window,
+                    reinterpret_cast<HMENU>(ui::kServerAddressField), GetModuleHandleA(nullptr),
+                    nullptr);
     combo = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 30, 100, 200, window,
                             reinterpret_cast<HMENU>(ui::kQueueCombo),
                             GetModuleHandleA(nullptr), nullptr);
@@ -190,12 +184,10 @@ TEST(QueueList, TheQueryRunsOnAThreadOfItsOwn) {
   Page page(ServerText().c_str());
   ASSERT_TRUE(ui::StartQueueQuery(page.window, kThreePieces));
   // The thread reaches the list through messages to this thread's windows.
-  DWORD start = GetTickCount();
-  while (page.Queues().size() < 5 && GetTickCount() - start < 5000) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    Sleep(10);
-  }
+  gui::Poll([&] {
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+    return page.Queues().size() >= 5;
+  });
   EXPECT_EQ(page.Queues(), (Names{"lp_p1", "lp_s1", "lp_p2", "lp_s1", "lp"}));
 }
 

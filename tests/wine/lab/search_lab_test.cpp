@@ -20,8 +20,7 @@
 
 #include "discovery/search.h"
 #include "resources/discovery.h"
-#include "tests/wine/gui/dialog_fixture.h"
-#include "tests/wine/list_view.h"
+#include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
 #include "tests/wine/lab/lab.h"
 #include "ui/search_dialog.h"
@@ -43,46 +42,35 @@ using Names = std::vector<std::string>;
 class SearchLab : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = gui::UseInstallFolder("vexa_search_lab");
+    wine_test::UseInstallFolder("vexa_search_lab");
     // The shipped texts, so that the pictures show what a user sees.
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, sizeof(exe));
-    std::string bin(exe);
-    bin.erase(bin.find_last_of('\\'));
-    for (const char* ini : {"NIMDLG.INI", "NIMMES.INI"})
-      CopyFileA((bin + "\\" + ini).c_str(), (folder_ + "\\" + ini).c_str(), FALSE);
+    folder_ = wine_test::UseShippedTexts();
     DeleteFileA((folder_ + "\\Qvemon.ini").c_str());
   }
   void TearDown() override {
-    if (dialog_ != nullptr && IsWindow(dialog_)) gui::Click(dialog_, IDCANCEL);
-    if (modal_ != nullptr) Result();
+    DeleteFileA((folder_ + "\\Qvemon.ini").c_str());  // the folder is the test EXE's
   }
 
   HWND Open() {
-    modal_ = gui::RunModal([this] { return ui::ShowSearchDialog(nullptr, &answer_); });
-    dialog_ = gui::WaitForDialog({.control_id = IDC_SEARCH_LIST});
+    modal_ = gui::RunModal([this] { return ui::ShowSearchDialog(nullptr, &answer_); },
+                           {.control_id = IDC_SEARCH_LIST});
+    dialog_ = modal_->dialog;
     EXPECT_NE(dialog_, nullptr) << "the search dialog did not show";
     list_ = dialog_ != nullptr ? GetDlgItem(dialog_, IDC_SEARCH_LIST) : nullptr;
     return dialog_;
   }
-  INT_PTR Result() {
-    INT_PTR result = -2;
-    gui::WaitModal(*modal_, &result, 5000);
-    return result;
-  }
 
-  int Rows() { return wine_test::ListRows(list_); }
+  int Rows() { return ListView_GetItemCount(list_); }
   // Waits until `rows` rows are listed, then as long again to see that no
   // more follow. The answers of a lab this small all arrive within
   // milliseconds of the sweep.
   bool WaitForRows(int rows, DWORD timeout_ms = 5000) {
-    DWORD start = GetTickCount();
-    while (Rows() < rows && GetTickCount() - start < timeout_ms) Sleep(20);
+    gui::Poll([&] { return Rows() >= rows; }, timeout_ms);
     Sleep(700);
     return Rows() == rows;
   }
-  std::string Cell(int row, int column) { return wine_test::ListCell(list_, row, column); }
-  Names Column(int column) { return wine_test::ListColumn(list_, column); }
+  std::string Cell(int row, int column) { return Column(column).at(row); }
+  Names Column(int column) { return gui::ListColumn(list_, column); }
   void ClickColumn(int column) {
     NMLISTVIEW click = {};
     click.hdr.hwndFrom = list_;
@@ -93,14 +81,9 @@ class SearchLab : public ::testing::Test {
     SendMessageA(dialog_, WM_NOTIFY, IDC_SEARCH_LIST, reinterpret_cast<LPARAM>(&click));
   }
   void SelectRow(int row) {
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   }
-  int ColumnWidth(int column) {
-    return static_cast<int>(SendMessageA(list_, LVM_GETCOLUMNWIDTH, column, 0));
-  }
+  int ColumnWidth(int column) { return ListView_GetColumnWidth(list_, column); }
 
   std::string folder_;
   discovery::SearchAnswer answer_ = {};
@@ -115,14 +98,13 @@ TEST_F(SearchLab, OkBeforeAnyAnswerChoosesNothing) {
   lstrcpyA(answer_.address, "untouched");
   ASSERT_NE(Open(), nullptr);
   EXPECT_TRUE(WaitForRows(0, 0));
-  ASSERT_TRUE(gui::Click(dialog_, IDOK));
-  EXPECT_EQ(Result(), 0);
+  EXPECT_EQ(modal_->End(IDOK), 0);
   EXPECT_EQ(answer_.query_port, 7);
   EXPECT_STREQ(answer_.address, "untouched");
 }
 
 TEST_F(SearchLab, ListsEachHarlunePrinterOnceAndHandsBackTheChosenOne) {
-  gui::WriteIni(folder_, "Qvemon.ini",
+  wine_test::WriteIni(folder_, "Qvemon.ini",
                 "[UserDefined]\r\nUDPCount=2\r\nUDP00=7f000002\r\nUDP01=7F000003\r\n");
   ASSERT_NE(Open(), nullptr);
   ASSERT_TRUE(WaitForRows(3)) << Rows() << " rows";
@@ -138,16 +120,14 @@ TEST_F(SearchLab, ListsEachHarlunePrinterOnceAndHandsBackTheChosenOne) {
   EXPECT_EQ(Cell(1, 2), kLongDescription.substr(0, 127));
   EXPECT_EQ(Cell(2, 2), "Harlune LX-100 no hardware address");
   EXPECT_EQ(SendMessageA(list_, LVM_GETITEMSTATE, 0, LVIS_SELECTED), LVIS_SELECTED);
-  gui::SaveScreenshot(dialog_, "search_dialog");
+  EXPECT_TRUE(gui::SaveScreenshot(dialog_, "search_dialog"));
 
   // The same request went to each of the user's addresses, on port 161.
-  std::string logs = lab::WinePath(lab::Env("VEXA_LAN_LOG_DIR"));
-  EXPECT_EQ(lab::ReadFile(logs + "\\127.0.0.2.log"), std::string(kSearchRequestHex) + "\n");
-  EXPECT_EQ(lab::ReadFile(logs + "\\127.0.0.3.log"), std::string(kSearchRequestHex) + "\n");
+  for (const char* log : {"/127.0.0.2.log", "/127.0.0.3.log"})
+    EXPECT_EQ(lab::ReadFile("VEXA_LAN_LOG_DIR", log), std::string(kSearchRequestHex) + "\n") << log;
 
   SelectRow(1);
-  ASSERT_TRUE(gui::Click(dialog_, IDOK));
-  EXPECT_EQ(Result(), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_STREQ(answer_.address, "10.77.0.14");
   EXPECT_EQ(answer_.query_port, 19541);
 }
@@ -182,8 +162,7 @@ TEST_F(SearchLab, SearchAgainListsTheAnswersAfresh) {
   for (const std::string& description : Column(2)) EXPECT_NE(description, "earlier sweep");
   // The printers listed before are listed again, and a choice still works.
   SelectRow(2);
-  ASSERT_TRUE(gui::Click(dialog_, IDOK));
-  EXPECT_EQ(Result(), 1);
+  EXPECT_EQ(modal_->End(IDOK), 1);
   EXPECT_STREQ(answer_.address, "10.77.0.15");
 }
 
@@ -200,18 +179,10 @@ TEST_F(SearchLab, ColumnWidthsAreKeptAndDamagedOnesIgnored) {
   EXPECT_EQ(ColumnWidth(2), 138);
   SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, 95);
   SendMessageA(list_, LVM_SETCOLUMNWIDTH, 2, 240);
-  ASSERT_TRUE(gui::Click(dialog_, IDCANCEL));
-  EXPECT_EQ(Result(), 0);
-  for (const auto& [name, want] : {std::pair{"Column00", 95u}, {"Column01", 110u}, {"Column02", 240u}}) {
-    DWORD width = 0, size = sizeof(width), type = 0;
-    HKEY monitor_key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &monitor_key), 0);
-    EXPECT_EQ(RegQueryValueExA(monitor_key, name, nullptr, &type,
-                               reinterpret_cast<BYTE*>(&width), &size), 0);
-    RegCloseKey(monitor_key);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(size, 4u);
-    EXPECT_EQ(width, want) << name;
+  EXPECT_EQ(modal_->End(IDCANCEL), 0);
+  for (auto [name, want] : {std::pair{"Column00", 95u}, {"Column01", 110u}, {"Column02", 240u}}) {
+    std::string bytes(reinterpret_cast<char*>(&want), 4);  // a DWORD, REG_BINARY
+    EXPECT_EQ(wine_test::Value(key, name, REG_BINARY), bytes) << name;
   }
   ASSERT_NE(Open(), nullptr);
   EXPECT_EQ(ColumnWidth(0), 95);
@@ -225,14 +196,13 @@ TEST_F(SearchLab, ColumnWidthsAreKeptAndDamagedOnesIgnored) {
 // maker that names Harlune only in its hrDeviceDescr.
 TEST_F(SearchLab, SurvivesHostileAnswers) {
   ASSERT_NE(Open(), nullptr);
-  DWORD start = GetTickCount();
   auto listed = [this](const std::string& mac) {
     Names hardware = Column(1);
     return std::find(hardware.begin(), hardware.end(), mac) != hardware.end();
   };
-  while (!listed("02:00:00:00:ff:ff") && GetTickCount() - start < 10000) Sleep(50);
-  ASSERT_TRUE(listed("02:00:00:00:ff:ff")) << "no sentinel after " << Rows() << " rows";
-  std::istringstream manifest(lab::ReadFile(lab::WinePath(lab::Env("VEXA_HOSTILE_MANIFEST"))));
+  auto sentinel = [&] { return listed("02:00:00:00:ff:ff"); };
+  ASSERT_TRUE(gui::Poll(sentinel, 10000)) << "no sentinel after " << Rows() << " rows";
+  std::istringstream manifest(lab::ReadFile("VEXA_HOSTILE_MANIFEST"));
   std::string line;
   int valid = 0, rejected = 0;
   while (std::getline(manifest, line)) {
@@ -252,9 +222,7 @@ TEST_F(SearchLab, SurvivesHostileAnswers) {
   for (const std::string& description : Column(2)) EXPECT_LE(description.size(), 127u);
   // Still answering the user: a new sweep lists the sentinel again.
   ASSERT_TRUE(gui::Click(dialog_, IDC_BTN_BROAD));
-  start = GetTickCount();
-  while (!listed("02:00:00:00:ff:ff") && GetTickCount() - start < 10000) Sleep(50);
-  EXPECT_TRUE(listed("02:00:00:00:ff:ff"));
+  EXPECT_TRUE(gui::Poll(sentinel, 10000));
 }
 
 // With 130 more printers answering: the list stops at 128.
@@ -262,7 +230,7 @@ TEST_F(SearchLab, ListsNoMoreThan128Printers) {
   ASSERT_NE(Open(), nullptr);
   EXPECT_TRUE(WaitForRows(128, 10000)) << Rows() << " rows";
   EXPECT_EQ(SendMessageA(list_, LVM_GETITEMSTATE, 0, LVIS_SELECTED), LVIS_SELECTED);
-  gui::SaveScreenshot(dialog_, "search_dialog_full");
+  EXPECT_TRUE(gui::SaveScreenshot(dialog_, "search_dialog_full"));
 }
 
 }  // namespace
