@@ -151,6 +151,10 @@ TEST_F(IppCodec, StatusStateReasonsAndIntegers) {
   Decode(Response(0, "\x7F" + U32(0x121) + Int("job-id", 5).substr(1) + Int("printer-state", 4)));
   EXPECT_EQ(ipp.job_id, 0u) << "a type of its own, not an integer";
   EXPECT_EQ(entry.send_error, 103u);
+  // The out-of-band "unsupported" value (tag 0x10) inside a group is a value
+  // like any other, not the start of a new group.
+  Decode(Response(0, Attr(0x10, "printer-state-message", "") + Int("printer-state", 5)));
+  EXPECT_EQ(entry.send_error, 104u);
 }
 
 TEST_F(IppCodec, MakeAndModelByCharset) {

@@ -45,9 +45,11 @@ TEST(PortTable, FindsEitherColonFormAndTheExactNameFirst) {
   Table t;
   PortEntry *lpt2 = t.Add("LPT2:"), *ip = t.Add("IP_10.0.0.1");
   PortEntry *lpt3_colon = t.Add("LPT3:"), *lpt3 = t.Add("LPT3");
+  t.Add("NAMEX");  // one character longer, but no colon
   const std::pair<const char*, PortEntry*> cases[] = {
       {"lpt2:", lpt2}, {"LPT2", lpt2}, {"ip_10.0.0.1:", ip}, {"LPT2::", lpt2}, {"LPT2:::", nullptr},
-      {"LPT", nullptr}, {"", nullptr}, {":", nullptr}, {"LPT3", lpt3}, {"LPT3:", lpt3_colon}};
+      {"LPT", nullptr}, {"", nullptr}, {":", nullptr}, {"LPT3", lpt3}, {"LPT3:", lpt3_colon},
+      {"NAME", nullptr}};
   for (auto [name, entry] : cases) EXPECT_EQ(FindPortEntry(t.head, name), entry) << name;
 }
 

@@ -5,12 +5,14 @@
 // RetryPrompt does for each send error code.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winsock.h>
 #include <winspool.h>
 
 #include <atomic>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/ports.h"
@@ -21,6 +23,7 @@
 #include "monitor/job.h"
 #include "monitor/prompts.h"
 #include "tests/wine/fixture.h"
+#include "transport/senders.h"
 
 using namespace core;
 using namespace monitor;
@@ -338,6 +341,84 @@ INT_PTR FakeRetryPrompt(PortEntry* port) {
   return 0;
 }
 
+// A TCP printer in this process for the real Raw sender: takes every
+// connection and reads each to its end, for at most 10 s.
+struct Listener {
+  SOCKET socket = INVALID_SOCKET;
+  u_short port = 0;
+  int connections = 0;
+  std::string received;
+  std::thread thread;
+
+  Listener() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(1, 1), &data);
+    socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof(address);
+    bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    listen(socket, 4);
+    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    thread = std::thread([this] { Serve(); });
+  }
+  ~Listener() {
+    if (thread.joinable()) thread.join();
+    closesocket(socket);
+  }
+  void Serve() {
+    std::vector<SOCKET> open;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000;) {
+      fd_set ready;
+      FD_ZERO(&ready);
+      FD_SET(socket, &ready);
+      for (SOCKET c : open) FD_SET(c, &ready);
+      timeval tick{0, 50000};
+      if (select(0, &ready, nullptr, nullptr, &tick) <= 0) continue;
+      if (FD_ISSET(socket, &ready)) open.push_back(accept(socket, nullptr, nullptr)), ++connections;
+      for (auto c = open.begin(); c != open.end();) {
+        char buffer[4096];
+        int n = FD_ISSET(*c, &ready) ? recv(*c, buffer, sizeof(buffer), 0) : -2;
+        if (n > 0) received.append(buffer, n);
+        if (n != -1 && n != 0) {
+          ++c;
+          continue;
+        }
+        closesocket(*c);
+        c = open.erase(c);
+        if (open.empty()) return;
+      }
+    }
+    for (SOCKET c : open) closesocket(c);
+  }
+};
+
+// The byte count of a job wraps at 4 GiB; a Raw job past it must not take
+// the wrapped count for "not connected yet" and open a second connection.
+TEST_F(JobTest, ARawJobPastFourGigabytesKeepsItsOneConnection) {
+  Listener printer;
+  PortEntry* port = MakePort("RawWrap", kRaw);
+  SetString(PortKey("RawWrap"), "HostName", "127.0.0.1");
+  SetDword(PortKey("RawWrap"), "PortNum", printer.port);
+  g_monitor.hooks.senders[kRaw] = {transport::RawWrite, transport::RawEnd};
+  ASSERT_TRUE(Start(port, AddJob()));
+  std::string sent;
+  for (char c : {'a', 'b', 'c'}) {
+    std::string piece(1000, c);
+    DWORD written = 0;
+    ASSERT_TRUE(monitor::WritePort(port, reinterpret_cast<LPBYTE>(piece.data()), 1000, &written));
+    sent += piece;
+    // As after 4 GiB less 1000 bytes: the next piece brings the count to 0.
+    if (c == 'a') port->bytes_sent = 0u - 1000u;
+  }
+  EXPECT_TRUE(monitor::EndDocPort(port));
+  printer.thread.join();
+  EXPECT_EQ(printer.connections, 1);
+  EXPECT_EQ(printer.received, sent);
+}
+
 struct Prompts : JobTest {
   void SetUp() override {
     JobTest::SetUp();
@@ -380,6 +461,7 @@ TEST_F(Prompts, EachCodeRetriesStopsOrAsks) {
       {101, 1, "", 0, 1, 1, 500}, {203, 1, "", 0, 1, 1, 500}, {300, 1, "", 0, 1, 1, 500},
       {1, 0, "IDS_IPP_SEND_ERROR", 0, 0, 0, 500}, {102, 0, "IDS_IPP_SEND_ERROR", 0, 0, 0, 500},
       {1025, 0, "IDS_IPP_FORBIDDEN", 0, 0, 0, 500},
+      {0x0400, 0, "IDS_IPP_SEND_ERR_CODE 0400", 0, 0, 0, 0},
       {1028, 0, "IDS_IPP_SEND_ERR_CODE 0404", 0, 0, 0, 0},
       {0x0508, 0, "IDS_IPP_SEND_ERR_CODE 0508", 0, 0, 0, 0},
       {203, 0, "IDS_LPR_RETRY_TOP", 0, 1, 0, 0}, {300, 0, "IDS_LPR_RETRY_TOP", 0, 1, 0, 0},
