@@ -11,6 +11,9 @@
 --mode reset resets every connection as soon as it is accepted.
 --mode continue reads an HTTP request's header and then answers
              "100 Continue" every half second, never a final status.
+--mode ipp   a counted-body IPP printer, always idle: answers every request
+             with success; the first Print-Job's body is read with the stall
+             fault and kept in DIR/conn-K.data.
 
 Faults, on the first connection only:
   --reset-after N      reset the connection after N data bytes
@@ -118,6 +121,38 @@ class Conn:
             self.sock.sendall(b"HTTP/1.1 100 Continue\r\n\r\n")
             time.sleep(0.5)
 
+    def ipp(self):
+        head = b""
+        while b"\r\n\r\n" not in head:
+            head += self.recv(4096)
+        head, body = head.split(b"\r\n\r\n", 1)
+        length = 0
+        for line in head.split(b"\r\n"):
+            name, _, value = line.partition(b":")
+            if name.strip().lower() == b"content-length":
+                length = int(value)
+        body += self.exactly(8 - len(body)) if len(body) < 8 else b""
+        operation, request_id = struct.unpack(">HI", body[2:8])
+        log("conn", self.index, "operation", operation)
+        if operation == 2 and self.args.stall_after and not self.args.stalled:
+            self.args.stalled = True
+            self.faulty = True
+        else:
+            self.faulty = False
+        with open(self.path("data"), "wb") as out:
+            out.write(body)
+            self.take_data(out, length - len(body))
+        def attr(tag, name, value):
+            return bytes([tag]) + struct.pack(">H", len(name)) + name + struct.pack(">H", len(value)) + value
+        answer = (struct.pack(">HHI", 0x0100, 0, request_id) + b"\x01" +
+                  attr(0x47, b"attributes-charset", b"utf-8") +
+                  attr(0x48, b"attributes-natural-language", b"en-us") + b"\x04" +
+                  attr(0x23, b"printer-state", struct.pack(">I", 3)) +
+                  attr(0x22, b"printer-is-accepting-jobs", b"\x01") +
+                  attr(0x44, b"printer-state-reasons", b"none") + b"\x03")
+        self.sock.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\n"
+                          b"Content-Length: %d\r\nConnection: close\r\n\r\n" % len(answer) + answer)
+
     def raw(self):
         with open(self.path("data"), "wb") as out:
             n = self.take_data(out)
@@ -169,7 +204,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--dir", required=True)
-    parser.add_argument("--mode", choices=["raw", "lpd", "silent", "reset", "continue"],
+    parser.add_argument("--mode", choices=["raw", "lpd", "silent", "reset", "continue", "ipp"],
                         required=True)
     parser.add_argument("--reset-after", type=int)
     parser.add_argument("--stall-after", type=int)
@@ -178,6 +213,7 @@ def main():
     parser.add_argument("--ack-delay", type=float)
     parser.add_argument("--chatty", action="store_true")
     args = parser.parse_args()
+    args.stalled = False
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     server = socket.socket()
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -188,7 +224,7 @@ def main():
         sock, peer = server.accept()
         index += 1
         log("conn", index, "from port", peer[1])
-        if args.mode in ("silent", "continue"):
+        if args.mode in ("silent", "continue", "ipp"):
             threading.Thread(target=serve, args=(sock, index, args), daemon=True).start()
         else:
             serve(sock, index, args)
@@ -197,7 +233,8 @@ def main():
 def serve(sock, index, args):
     conn = Conn(sock, index, args)
     try:
-        {"lpd": conn.lpd, "reset": conn.reset, "continue": conn.continue_forever}.get(
+        {"lpd": conn.lpd, "reset": conn.reset, "continue": conn.continue_forever,
+         "ipp": conn.ipp}.get(
             args.mode, conn.raw)()
     except (EOFError, ConnectionError, ValueError, OSError) as error:
         log("conn", index, "ended:", type(error).__name__)

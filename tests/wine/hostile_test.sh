@@ -8,7 +8,10 @@ source "$VEXA_ROOT/tests/peers/peers.sh"
 
 work=$(mktemp -d)
 trap 'peer_stop_all; rm -rf "$work"' EXIT
-head -c $((1024 * 1024)) /dev/urandom >"$work/job"
+# More than the loopback's socket buffers hold, so that a printer that stops
+# reading stalls the sender.
+size=$((16 * 1024 * 1024))
+head -c $size /dev/urandom >"$work/job"
 
 need vexa_spool install >/dev/null
 vexa_reset_ports
@@ -20,6 +23,8 @@ vexa_reset_ports
     CmdTmout=3000 DatTmout=600000
   port_key LprLateAck PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0 CmdTmout=3000
   port_key LprChatty PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0
+  port_key IppStall PrintMode=1 URL=ipp://127.0.0.1:9144/p Language=en-us CmdTmout=60000 \
+    DatTmout=3000
   # Port numbers past 65535 that name a listening port once cut to 16 bits.
   port_key RawBigPort PrintMode=2 HostName=127.0.0.1 PortNum=$((65536 + 9142))
   port_key IppBigProxy PrintMode=1 URL=ipp://127.0.0.1:9143/p Language=en-us UseProxy=1 \
@@ -56,11 +61,19 @@ row continue IppContinue 9141 "--mode continue" "" cancel 30 \
 # The end-of-data acknowledgement comes after the command time-out: Retry
 # waits for it again and sends no second zero byte.
 row lateack LprLateAck 515 "--mode lpd --ack-delay 4" "" retry 60 \
-  'printed $((1024 * 1024)) && grep -q "after the end 0 bytes" <<<"$log" &&
+  'printed $size && grep -q "after the end 0 bytes" <<<"$log" &&
    cmp -s "$work/job" "$work/lateack/conn-1.data"'
 # Acknowledgements with more bytes behind them in the same segment.
 row chatty LprChatty 515 "--mode lpd --chatty" "" cancel 30 \
-  'printed $((1024 * 1024)) && cmp -s "$work/job" "$work/chatty/conn-1.data"'
+  'printed $size && cmp -s "$work/job" "$work/chatty/conn-1.data"'
+
+# An idle printer that stops reading the body for a while: the prompt is the
+# stall's, not "send again from the beginning", and sending resumes where it
+# stopped on the same connection.
+row ippstall IppStall 9144 "--mode ipp --stall-after 65536 --stall-seconds 6" "" retry 60 \
+  'printed $size && grep -q "^prompt 401 " <<<"$out" && ! grep -q "^box: " <<<"$out" &&
+   job=$(sed -n "s/^conn \([0-9]*\) operation 2$/\1/p" <<<"$log") &&
+   [ "$(wc -l <<<"$job")" -eq 1 ] && tail -c $size "$work/ippstall/conn-$job.data" | cmp -s - "$work/job"'
 
 # Settings that do not fit a TCP port fail the job; nothing reaches the port
 # they would name cut to 16 bits.
