@@ -1,7 +1,7 @@
 #include "discovery/search.h"
 
-#include "discovery/discovery_ini.h"
 #include "core/text.h"
+#include "discovery/discovery_ini.h"
 
 namespace discovery {
 namespace {

@@ -3,8 +3,6 @@
 #include <winsock.h>
 #include <winspool.h>
 
-#include "ipp/codec.h"
-#include "ipp/http.h"
 #include "core/ini.h"
 #include "core/job_status.h"
 #include "core/outcome.h"
@@ -13,6 +11,8 @@
 #include "core/state.h"
 #include "core/text.h"
 #include "core/url.h"
+#include "ipp/codec.h"
+#include "ipp/http.h"
 #include "transport/socket.h"
 
 namespace ipp {

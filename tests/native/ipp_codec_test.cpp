@@ -5,8 +5,8 @@
 #include <tuple>
 #include <vector>
 
-#include "ipp/codec.h"
 #include "core/text.h"
+#include "ipp/codec.h"
 
 using namespace ipp;
 using Bytes = std::string;  // octets, always put together here by hand
