@@ -189,12 +189,16 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
   // Until it is shown the dialog may not have run WM_INITDIALOG yet.
   if (!IsWindowVisible(window) || AlreadySeen(window)) return TRUE;
   auto reply = static_cast<Reply>(InterlockedCompareExchange(&g_reply, 0, 0));
+  // Nobody can answer a window nobody sees: it gets Cancel, and says so.
+  bool unseen = reply == Reply::kNone && !HaveDisplay();
+  if (unseen) reply = Reply::kCancel;
   if (IsMessageBox(window)) {
-    if (reply == Reply::kNone) return TRUE;
     console::Out("box: %s | %s", WindowText(window).c_str(),
                  WindowText(GetDlgItem(window, kBoxTextId)).c_str());
     g_seen.push_back(window);
-    if (int button = reply == Reply::kWait ? 0 : ChooseButton(window, reply)) Press(window, button);
+    if (reply == Reply::kNone || reply == Reply::kWait) return TRUE;
+    if (int button = ChooseButton(window, reply)) Press(window, button);
+    if (unseen) console::Out("answered cancel: no display; see --answer");
     return TRUE;
   }
   int prompt = PromptId(window);
@@ -204,6 +208,7 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
   g_seen.push_back(window);
   if (PromptSeen callback = g_on_prompt) callback(prompt);
   AnswerPrompt(window, prompt, reply);
+  if (unseen) console::Out("answered cancel: no display; see --answer");
   return TRUE;
 }
 
@@ -236,7 +241,29 @@ bool Parse(const char* word, Reply* reply) {
 
 void Set(Reply reply) {
   InterlockedExchange(&g_reply, static_cast<LONG>(reply));
-  if (reply != Reply::kNone) Watch();
+  Watch();
+}
+
+bool HaveDisplay() {
+  static LONG known = -1;
+  if (known < 0) {
+    char driver[32] = "";
+    DWORD size = sizeof(driver), type = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+      if (RegQueryValueExA(key, "Graphics", nullptr, &type, reinterpret_cast<BYTE*>(driver),
+                           &size) != ERROR_SUCCESS)
+        driver[0] = '\0';
+      RegCloseKey(key);
+    }
+    driver[sizeof(driver) - 1] = '\0';
+    char display[64];
+    bool shown = lstrcmpiA(driver, "null") != 0 &&
+                 GetEnvironmentVariableA("DISPLAY", display, sizeof(display)) > 0;
+    InterlockedExchange(&known, shown ? 1 : 0);
+  }
+  return known == 1;
 }
 
 void Watch() {

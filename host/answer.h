@@ -11,9 +11,15 @@ enum class Reply { kNone, kOk, kCancel, kRetry, kYes, kNo, kWait };
 // "ok", "cancel", "retry", "yes", "no" or "wait".
 bool Parse(const char* word, Reply* reply);
 
-// kNone leaves boxes for a person. Starts the watcher the first time a
-// reply is given; it keeps running with whatever reply was set last.
+// kNone leaves boxes for a person when there is a display, and answers
+// them Cancel when there is none (saying so). Every box and prompt is
+// printed either way. Starts the watcher the first time; it keeps running
+// with whatever reply was set last.
 void Set(Reply reply);
+
+// Whether a person can see windows: false when Wine draws on its null
+// driver or has no X display to draw on.
+bool HaveDisplay();
 
 // Starts the watcher without a reply: the monitor's prompts (the retry
 // prompt, dialog 401, and the password prompt, 394) are reported as

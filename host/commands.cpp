@@ -3,6 +3,7 @@
 #include <winspool.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "host/answer.h"
 #include "host/console.h"
@@ -14,11 +15,12 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-Outcome Ok() { return Outcome{Status::kOk, ERROR_SUCCESS, nullptr}; }
-Outcome Failed(DWORD error) { return Outcome{Status::kFailed, error, nullptr}; }
-Outcome Usage(const char* usage) { return Outcome{Status::kUsage, 0, usage}; }
+constexpr char kNoMonitor[] = "cannot load the monitor";
+
 // The monitor's BOOL, with its error captured before anything else runs.
-Outcome FromMonitor(BOOL ok) { return ok ? Ok() : Failed(GetLastError()); }
+Outcome FromMonitor(BOOL ok, const std::string& what) {
+  return ok ? Ok() : Failed(GetLastError(), what);
+}
 
 // The table takes LPSTR: the monitor gets writable copies, as from the
 // spooler, never our string literals.
@@ -41,18 +43,20 @@ Outcome Install(const Words& args) {
   MONITOR_INFO_2A info{name.get(), environment.get(), dll.get()};
   if (!AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)) &&
       GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED)
-    return Failed(GetLastError());
+    return Failed(GetLastError(), "cannot register the monitor");
   // The monitor finds its INI files through this value; they sit beside it.
   HKEY key;
   LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, spooler::kMonitorKey, 0, nullptr, 0,
                                 KEY_WRITE, nullptr, &key, nullptr);
-  if (status != ERROR_SUCCESS) return Failed(static_cast<DWORD>(status));
+  if (status != ERROR_SUCCESS)
+    return Failed(static_cast<DWORD>(status), "cannot write the monitor's key");
   std::string folder = spooler::ExeFolder();
   status = RegSetValueExA(key, "InstallPath", 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(folder.c_str()),
                           static_cast<DWORD>(folder.size() + 1));
   RegCloseKey(key);
-  return status == ERROR_SUCCESS ? Ok() : Failed(static_cast<DWORD>(status));
+  return status == ERROR_SUCCESS ? Ok()
+                                 : Failed(static_cast<DWORD>(status), "cannot write InstallPath");
 }
 
 // --- ports ----------------------------------------------------------------
@@ -78,6 +82,7 @@ void PrintPorts(DWORD level, const std::vector<BYTE>& buffer, DWORD returned) {
     console::Out("returned %lu records, more than the buffer holds", returned);
     return;
   }
+  if (returned == 0) console::Out("no ports");
   for (DWORD i = 0; i < returned; ++i) {
     if (level == 1) {
       const auto* port = reinterpret_cast<const PORT_INFO_1A*>(buffer.data()) + i;
@@ -104,9 +109,9 @@ Outcome Ports(const Words& args) {
     }
     return Usage(kPortsUsage);
   }
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error);
+  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
   auto enum_ports = spooler::Table().EnumPorts;
-  if (!enum_ports) return Failed(ERROR_NOT_SUPPORTED);
+  if (!enum_ports) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
   DWORD needed = 0;
   DWORD returned = 0;
   std::vector<BYTE> buffer;
@@ -116,16 +121,17 @@ Outcome Ports(const Words& args) {
                          &needed, &returned);
     DWORD error = GetLastError();
     console::Out("needed %lu", needed);
-    if (!ok) return Failed(error);
+    if (!ok) return Failed(error, "EnumPorts level " + std::to_string(level));
   } else {
     // Ask for the size first, as every caller of EnumPorts does.
     BOOL ok = enum_ports(nullptr, level, nullptr, 0, &needed, &returned);
-    if (!ok && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return Failed(GetLastError());
+    if (!ok && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+      return Failed(GetLastError(), "EnumPorts level " + std::to_string(level));
     if (!ok || needed) {
       buffer.resize(needed);
       returned = 0;
       if (!enum_ports(nullptr, level, buffer.data(), needed, &needed, &returned))
-        return Failed(GetLastError());
+        return Failed(GetLastError(), "EnumPorts level " + std::to_string(level));
     }
   }
   PrintPorts(level, buffer, returned);
@@ -136,45 +142,58 @@ Outcome Ports(const Words& args) {
 
 Outcome Import(const Words& args) {
   if (!args.empty()) return Usage("import");
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error);
-  if (!spooler::Table().AddPort) return Failed(ERROR_NOT_SUPPORTED);
+  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
+  if (!spooler::Table().AddPort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
   Text monitor_name(spooler::kMonitorName);
-  return FromMonitor(spooler::Table().AddPort(nullptr, nullptr, monitor_name.get()));
+  return FromMonitor(spooler::Table().AddPort(nullptr, nullptr, monitor_name.get()),
+                     "no new port key to import");
 }
 
 Outcome Add(const Words& args) {
   if (!args.empty()) return Usage("add");
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error);
-  if (!spooler::Table().AddPort) return Failed(ERROR_NOT_SUPPORTED);
+  // Without a display the wizard would wait for a person who cannot see it.
+  if (!answer::HaveDisplay())
+    return Failed(0, "the add-port wizard needs a display (run with DISPLAY set); "
+                     "'import' adds a port from its registry key");
+  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
+  if (!spooler::Table().AddPort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
   Text monitor_name(spooler::kMonitorName);
-  return FromMonitor(spooler::Table().AddPort(nullptr, spooler::Owner(), monitor_name.get()));
+  return FromMonitor(spooler::Table().AddPort(nullptr, spooler::Owner(), monitor_name.get()),
+                     "no port added");
 }
 
 Outcome Configure(const Words& args) {
   if (args.size() != 1) return Usage("configure NAME");
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error);
-  if (!spooler::Table().ConfigurePort) return Failed(ERROR_NOT_SUPPORTED);
+  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
+  if (!spooler::Table().ConfigurePort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
   Text port(args[0]);
-  return FromMonitor(spooler::Table().ConfigurePort(nullptr, spooler::Owner(), port.get()));
+  return FromMonitor(spooler::Table().ConfigurePort(nullptr, spooler::Owner(), port.get()),
+                     "no port named " + args[0] + " (see 'ports')");
 }
 
 Outcome Delete(const Words& args) {
   if (args.size() != 1) return Usage("delete NAME");
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error);
-  if (!spooler::Table().DeletePort) return Failed(ERROR_NOT_SUPPORTED);
+  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
+  if (!spooler::Table().DeletePort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
   Text port(args[0]);
-  return FromMonitor(spooler::Table().DeletePort(nullptr, spooler::Owner(), port.get()));
+  Outcome outcome = FromMonitor(spooler::Table().DeletePort(nullptr, spooler::Owner(), port.get()),
+                                "cannot delete " + args[0]);
+  if (outcome.status == Status::kOk) console::Out("deleted %s", args[0].c_str());
+  return outcome;
 }
 
 Outcome Open(const Words& args) {
   if (args.size() != 1) return Usage("open NAME");
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error);
+  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
   const monitor::MonitorTable& table = spooler::Table();
-  if (!table.OpenPort || !table.ClosePort) return Failed(ERROR_NOT_SUPPORTED);
+  if (!table.OpenPort || !table.ClosePort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
   Text port(args[0]);
   HANDLE handle = nullptr;
-  if (!table.OpenPort(port.get(), &handle)) return Failed(GetLastError());
-  return FromMonitor(table.ClosePort(handle));
+  // OpenPort gives no reason: the monitor has no entry of that name.
+  SetLastError(ERROR_SUCCESS);
+  if (!table.OpenPort(port.get(), &handle))
+    return Failed(GetLastError(), "no port named " + args[0] + " (see 'ports')");
+  return FromMonitor(table.ClosePort(handle), "ClosePort");
 }
 
 // --- jobs --------------------------------------------------------------------
@@ -189,9 +208,12 @@ constexpr char kNetUsage[] =
 Outcome Net(const Words& args) {
   const standin::Mpr& mpr = spooler::Mpr();
   if (args.size() == 3 && args[0] == "connect")
-    return mpr.Connect(args[1].c_str(), args[2].c_str()) ? Ok() : Failed(GetLastError());
+    return mpr.Connect(args[1].c_str(), args[2].c_str())
+               ? Ok()
+               : Failed(GetLastError(), "cannot connect " + args[1]);
   if (args.size() == 2 && args[0] == "disconnect")
-    return mpr.Disconnect(args[1].c_str()) ? Ok() : Failed(GetLastError());
+    return mpr.Disconnect(args[1].c_str()) ? Ok()
+                                            : Failed(GetLastError(), "cannot disconnect " + args[1]);
   if (args.size() == 1 && (args[0] == "off" || args[0] == "on")) {
     mpr.SetNoNetwork(args[0] == "off");
     return Ok();
@@ -258,10 +280,10 @@ Outcome ShowTestBox(const Words& args) {
   if (box.style == ~0u) return Usage(kBoxUsage);
   box.text = WindowsLines(args[2]);
   HANDLE thread = CreateThread(nullptr, 0, ShowBox, &box, 0, nullptr);
-  if (!thread) return Failed(GetLastError());
+  if (!thread) return Failed(GetLastError(), "cannot start a thread");
   spooler::PumpUntil(thread, INFINITE);
   CloseHandle(thread);
-  if (box.pressed <= 0) return Failed(GetLastError());
+  if (box.pressed <= 0) return Failed(GetLastError(), "the box did not show");
   bool named = box.pressed < static_cast<int>(sizeof(kButtons) / sizeof(kButtons[0]));
   console::Out("pressed %s", named ? kButtons[box.pressed] : std::to_string(box.pressed).c_str());
   return Ok();
@@ -413,8 +435,8 @@ Outcome ShowTestPrompt(const Words& given) {
     CloseHandle(thread);
   }
   answer::SetCredentials(nullptr, nullptr);
-  if (!thread) return Failed(GetLastError());
-  if (run.result == -1) return Failed(GetLastError());
+  if (!thread) return Failed(GetLastError(), "cannot start a thread");
+  if (run.result == -1) return Failed(GetLastError(), "the prompt did not show");
   if (run.result == kClosedItself)
     console::Out("closed itself");
   else if (prompt.id == 394 && run.result == 1)
@@ -428,25 +450,54 @@ Outcome ShowTestPrompt(const Words& given) {
 struct Command {
   const char* name;
   const char* usage;
+  const char* what;
   Outcome (*run)(const Words& args);
 };
 
 constexpr Command kCommands[] = {
-    {"install", kInstallUsage, Install},
-    {"ports", kPortsUsage, Ports},
-    {"import", "import", Import},
-    {"add", "add", Add},
-    {"configure", "configure NAME", Configure},
-    {"delete", "delete NAME", Delete},
-    {"open", "open NAME", Open},
-    {"print", print::kUsage, print::Print},
-    {"net", kNetUsage, Net},
-    {"sleep", "sleep MS", Sleep},
-    {"box", kBoxUsage, ShowTestBox},
-    {"prompt", kPromptUsage, ShowTestPrompt},
+    {"install", kInstallUsage, "register the monitor with the stand-in spooler", Install},
+    {"ports", kPortsUsage, "list the ports, as the spooler's EnumPorts sees them", Ports},
+    {"import", "import", "add the port of one new key under the monitor's Ports key", Import},
+    {"add", "add", "open the add-port wizard (needs a display)", Add},
+    {"configure", "configure NAME", "open the port's configure dialog", Configure},
+    {"delete", "delete NAME", "delete the port and its registry key", Delete},
+    {"open", "open NAME", "open and close the port, as the spooler does", Open},
+    {"print", print::kUsage, "print FILE through the port NAME as one spooler job", print::Print},
+    {"net", kNetUsage, "change the stand-in Windows network's printer connections", Net},
+    {"sleep", "sleep MS", "wait (in a session: the monitor's threads go on)", Sleep},
+    {"box", kBoxUsage, "show a message box, to try --answer", ShowTestBox},
+    {"prompt", kPromptUsage, "show the retry (401) or password (394) prompt", ShowTestPrompt},
 };
 
 }  // namespace
+
+Outcome Ok() { return Outcome{Status::kOk, ERROR_SUCCESS, nullptr, {}}; }
+Outcome Failed(DWORD error, std::string what) {
+  return Outcome{Status::kFailed, error, nullptr, std::move(what)};
+}
+Outcome Usage(const char* usage, std::string what) {
+  return Outcome{Status::kUsage, 0, usage, std::move(what)};
+}
+
+std::string Describe(const Outcome& outcome, bool with_number) {
+  if (outcome.error == 0) return outcome.what;
+  char* text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, outcome.error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string words = text != nullptr ? text : "";
+  if (text != nullptr) LocalFree(text);
+  // "File not found.\r\n" reads as "file not found" after a colon.
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' ||
+                            words.back() == '.' || words.back() == ' '))
+    words.pop_back();
+  if (!words.empty() && words[0] >= 'A' && words[0] <= 'Z' &&
+      (words.size() < 2 || words[1] < 'A' || words[1] > 'Z'))
+    words[0] = static_cast<char>(words[0] - 'A' + 'a');
+  std::string line = outcome.what;
+  if (!words.empty()) line += (line.empty() ? "" : ": ") + words;
+  return with_number ? line + " (error " + std::to_string(outcome.error) + ")" : line;
+}
 
 bool ParseNumber(const std::string& text, DWORD* value) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -463,7 +514,7 @@ Outcome Run(const std::vector<std::string>& words) {
     if (words[0] != command.name) continue;
     return command.run(Words(words.begin() + 1, words.end()));
   }
-  return Usage(nullptr);
+  return Usage(nullptr, "unknown command " + words[0]);
 }
 
 Outcome EnsureInstalled() {
@@ -476,9 +527,9 @@ Outcome EnsureInstalled() {
   return Install({});
 }
 
-std::vector<const char*> UsageLines() {
-  std::vector<const char*> lines;
-  for (const Command& command : kCommands) lines.push_back(command.usage);
+std::vector<Help> HelpLines() {
+  std::vector<Help> lines;
+  for (const Command& command : kCommands) lines.push_back({command.usage, command.what});
   return lines;
 }
 

@@ -90,6 +90,16 @@ bool TakeOption(const Words& args, size_t* i, Options* options) {
   return false;
 }
 
+// A Linux path names the same file through Wine's drive Z:; a relative
+// path stays relative to the caller's folder, where ./vexa runs us.
+std::string WindowsPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  std::string windows = "Z:" + path;
+  for (char& c : windows)
+    if (c == '/') c = '\\';
+  return windows;
+}
+
 bool Parse(const Words& args, Options* options) {
   Words positional;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -102,12 +112,50 @@ bool Parse(const Words& args, Options* options) {
       options->write_size > kMaxWriteSize || options->printer.empty())
     return false;
   options->port = positional[0];
-  options->file = positional[1];
+  options->file = WindowsPath(positional[1]);
+  if (options->has_output) options->output = WindowsPath(options->output);
   if (options->document.empty()) {
     size_t slash = options->file.find_last_of("\\/:");
     options->document = slash == std::string::npos ? options->file : options->file.substr(slash + 1);
   }
   return true;
+}
+
+// The word Parse refused, for the message: an unknown option, a bad value.
+std::string Refused(const Words& args) {
+  static const char* const kKnown[] = {
+      "--spooled",         "--cancel-on-prompt", "--job",    "--write-size",
+      "--pause-after-ms",  "--resume-after-ms",  "--delete-after-ms", "--user",
+      "--document",        "--datatype",         "--printer", "--output", "--credentials"};
+  Options probe;
+  size_t positional = 0;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].rfind("--", 0) != 0) {
+      ++positional;
+      continue;
+    }
+    bool known = false;
+    for (const char* name : kKnown) known = known || args[i] == name;
+    if (!known) return "unknown option " + args[i];
+    size_t at = i;
+    if (!TakeOption(args, &i, &probe))
+      return at + 1 < args.size() ? "bad value for " + args[at] + ": " + args[at + 1]
+                                  : args[at] + " needs a value";
+  }
+  return positional != 2 ? "print takes a port NAME and a FILE" : "bad option value";
+}
+
+// The file as the user typed it, for messages.
+std::string args_file(const Words& args) {
+  size_t positional = 0;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].rfind("--", 0) == 0) {
+      if (args[i] != "--spooled" && args[i] != "--cancel-on-prompt") ++i;
+      continue;
+    }
+    if (++positional == 2) return args[i];
+  }
+  return "FILE";
 }
 
 // The table takes LPSTR: the monitor gets writable copies, as from the spooler.
@@ -184,6 +232,7 @@ bool MayWrite(DWORD job) {
 // --- the job ---------------------------------------------------------------------
 
 struct Run {
+  explicit Run(const Options& given) : options(given) {}
   const Options& options;
   HANDLE file = INVALID_HANDLE_VALUE;
   DWORD file_size = 0;
@@ -192,6 +241,10 @@ struct Run {
   Control control{};
   HANDLE control_thread = nullptr;
   std::uint64_t accepted = 0;  // bytes WritePort took; jobs may pass 4 GiB
+  std::string failure;         // which step failed, in words
+  bool terminal = false;       // progress lines for a person watching
+  DWORD started = 0;
+  DWORD last_progress = 0;
 };
 
 DWORD AddPrinterAndJob(Run* run) {
@@ -237,6 +290,21 @@ void StopControl(Run* run) {
   run->control_thread = nullptr;
 }
 
+double Megabytes(std::uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+// A rate over whole milliseconds, and none for a job too short to time.
+double Rate(std::uint64_t bytes, DWORD ms) { return ms ? Megabytes(bytes) * 1000.0 / ms : 0.0; }
+
+// At most once a second, and only for a person at a terminal.
+void ShowProgress(Run* run) {
+  if (!run->terminal) return;
+  DWORD now = GetTickCount();
+  if (now - run->last_progress < 1000) return;
+  run->last_progress = now;
+  console::Out("sent %.0f of %.0f MB, %.0f MB/s", Megabytes(run->accepted),
+               Megabytes(run->file_size), Rate(run->accepted, now - run->started));
+}
+
 // Feeds the file to WritePort piece by piece until it ends, the job may no
 // longer print, or the port refuses.
 void WriteJob(Run* run) {
@@ -263,6 +331,7 @@ void WriteJob(Run* run) {
         offset += written;
       }
     }
+    ShowProgress(run);
     if (refused) break;
   }
   if (!o.spooled) spooler::Spool().ChangeJobStatus(o.job, 0, JOB_STATUS_SPOOLING);
@@ -282,6 +351,7 @@ bool PrintOnPort(Run* run, DWORD* error, DWORD* elapsed_ms) {
   SetLastError(ERROR_SUCCESS);
   if (!table.OpenPort(port_name.get(), &run->port)) {
     *error = GetLastError();
+    run->failure = "no port named " + o.port + " (see 'ports')";
     return false;
   }
   DOC_INFO_1A info{document.get(), o.has_output ? output.get() : nullptr, datatype.get()};
@@ -290,14 +360,17 @@ bool PrintOnPort(Run* run, DWORD* error, DWORD* elapsed_ms) {
   if (!table.StartDocPort(run->port, printer_name.get(), o.job, 1,
                           reinterpret_cast<LPBYTE>(&info))) {
     *error = GetLastError();
+    run->failure = "the port " + o.port + " refused the job (StartDocPort)";
     table.ClosePort(run->port);
     return false;
   }
+  run->started = run->last_progress = start;
   StartControl(run);
   WriteJob(run);
   SetLastError(ERROR_SUCCESS);
   BOOL ended = table.EndDocPort(run->port);
   *error = ended ? ERROR_SUCCESS : GetLastError();
+  if (!ended) run->failure = "the job did not print (EndDocPort)";
   *elapsed_ms = GetTickCount() - start;
   StopControl(run);
   table.ClosePort(run->port);
@@ -308,17 +381,25 @@ bool PrintOnPort(Run* run, DWORD* error, DWORD* elapsed_ms) {
 
 Outcome Print(const Words& args) {
   Options options;
-  if (!Parse(args, &options)) return Outcome{Status::kUsage, 0, kUsage};
-  Run run{options};
+  if (!Parse(args, &options)) return commands::Usage(kUsage, Refused(args));
+  Run run(options);
   DWORD error = ERROR_SUCCESS;
   DWORD elapsed = 0;
   bool printed = false;
+  run.terminal = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
   run.file = CreateFileA(options.file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (run.file == INVALID_HANDLE_VALUE) error = GetLastError();
+  if (run.file == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    run.failure = "cannot open " + args_file(args);
+  } else if (GetFileType(run.file) != FILE_TYPE_DISK ||
+             (GetFileAttributesA(options.file.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
+    error = ERROR_DIRECTORY;
+    run.failure = "cannot print " + args_file(args) + ": not a file";
+  }
   if (!error) run.file_size = GetFileSize(run.file, nullptr);
-  if (!error) error = spooler::EnsureMonitor();
-  if (!error) error = AddPrinterAndJob(&run);
+  if (!error && (error = spooler::EnsureMonitor())) run.failure = "cannot load the monitor";
+  if (!error && (error = AddPrinterAndJob(&run))) run.failure = "the stand-in spooler refused the job";
   if (!error) {
     answer::Watch();
     if (options.has_credentials)
@@ -341,17 +422,18 @@ Outcome Print(const Words& args) {
   // The spooler forgets a job once it has gone to the port, printed or not.
   if (run.job_added) spooler::Spool().RemoveJob(options.job);
   if (run.file != INVALID_HANDLE_VALUE) CloseHandle(run.file);
-  if (!printed) {
-    console::Out("failed error %lu", error);
-    return Outcome{Status::kFailed, error, nullptr};
-  }
+  if (!printed) return commands::Failed(error, run.failure.empty() ? "print" : run.failure);
   if (cancelled) {
     console::Out("cancelled: the job was deleted in the spooler after %llu bytes",
                  static_cast<unsigned long long>(run.accepted));
-    return Outcome{Status::kFailed, ERROR_PRINT_CANCELLED, nullptr};
+    return Outcome{Status::kCancelled, ERROR_PRINT_CANCELLED, nullptr, {}};
   }
-  console::Out("printed %llu in %lu ms", static_cast<unsigned long long>(run.accepted), elapsed);
-  return Outcome{Status::kOk, ERROR_SUCCESS, nullptr};
+  if (run.terminal)
+    console::Out("printed %llu in %lu ms (%.1f MB/s)", static_cast<unsigned long long>(run.accepted),
+                 elapsed, Rate(run.accepted, elapsed));
+  else
+    console::Out("printed %llu in %lu ms", static_cast<unsigned long long>(run.accepted), elapsed);
+  return commands::Ok();
 }
 
 }  // namespace host::print

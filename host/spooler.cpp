@@ -1,5 +1,9 @@
 #include "host/spooler.h"
 
+#include <winspool.h>
+
+#include <string>
+
 #include "host/console.h"
 
 namespace host::spooler {
@@ -11,14 +15,55 @@ monitor::MonitorTable g_table;
 bool g_monitor_loaded = false;
 HWND g_owner = nullptr;
 
+struct Bit {
+  DWORD bit;
+  const char* word;
+};
+constexpr Bit kJobBits[] = {
+    {JOB_STATUS_PAUSED, "paused"},       {JOB_STATUS_ERROR, "error"},
+    {JOB_STATUS_DELETING, "deleting"},   {JOB_STATUS_SPOOLING, "spooling"},
+    {JOB_STATUS_PRINTING, "printing"},   {JOB_STATUS_OFFLINE, "offline"},
+    {JOB_STATUS_PAPEROUT, "paper out"},  {JOB_STATUS_PRINTED, "printed"},
+    {JOB_STATUS_DELETED, "deleted"},     {JOB_STATUS_BLOCKED_DEVQ, "blocked"},
+    {JOB_STATUS_USER_INTERVENTION, "user intervention"}, {JOB_STATUS_RESTART, "restart"}};
+constexpr Bit kPrinterBits[] = {
+    {PRINTER_STATUS_PAUSED, "paused"},          {PRINTER_STATUS_ERROR, "error"},
+    {PRINTER_STATUS_PENDING_DELETION, "pending deletion"},
+    {PRINTER_STATUS_PAPER_JAM, "paper jam"},    {PRINTER_STATUS_PAPER_OUT, "paper out"},
+    {PRINTER_STATUS_MANUAL_FEED, "manual feed"}, {PRINTER_STATUS_PAPER_PROBLEM, "paper problem"},
+    {PRINTER_STATUS_OFFLINE, "offline"},        {PRINTER_STATUS_IO_ACTIVE, "I/O active"},
+    {PRINTER_STATUS_BUSY, "busy"},              {PRINTER_STATUS_PRINTING, "printing"},
+    {PRINTER_STATUS_OUTPUT_BIN_FULL, "output bin full"},
+    {PRINTER_STATUS_NOT_AVAILABLE, "not available"}, {PRINTER_STATUS_WAITING, "waiting"},
+    {PRINTER_STATUS_PROCESSING, "processing"},  {PRINTER_STATUS_INITIALIZING, "initializing"},
+    {PRINTER_STATUS_WARMING_UP, "warming up"},  {PRINTER_STATUS_TONER_LOW, "toner low"},
+    {PRINTER_STATUS_NO_TONER, "no toner"},      {PRINTER_STATUS_PAGE_PUNT, "page punt"},
+    {PRINTER_STATUS_USER_INTERVENTION, "user intervention"},
+    {PRINTER_STATUS_OUT_OF_MEMORY, "out of memory"}, {PRINTER_STATUS_DOOR_OPEN, "door open"}};
+
+// The status bits in words, "printing, error"; `none` for no bit.
+template <std::size_t N>
+std::string Words(DWORD status, const Bit (&bits)[N], const char* none) {
+  std::string words;
+  for (const Bit& bit : bits) {
+    if ((status & bit.bit) == 0) continue;
+    words += (words.empty() ? "" : ", ") + std::string(bit.word);
+    status &= ~bit.bit;
+  }
+  if (status != 0) words += (words.empty() ? "" : ", ") + std::string("other bits");
+  return words.empty() ? none : words;
+}
+
 void WINAPI ReportEvent(void*, const VexaSpoolEvent* event) {
   if (event->kind == kVexaSpoolPrinterEvent) {
-    console::Out("printer status 0x%08lx", event->status);
+    console::Out("printer status 0x%08lx: %s", event->status,
+                 Words(event->status, kPrinterBits, "ready").c_str());
   } else if (event->status_text) {
-    console::Out("job %lu status 0x%08lx \"%s\"", event->job_id, event->status,
-                 event->status_text);
+    console::Out("job %lu status 0x%08lx: %s \"%s\"", event->job_id, event->status,
+                 Words(event->status, kJobBits, "waiting").c_str(), event->status_text);
   } else {
-    console::Out("job %lu status 0x%08lx", event->job_id, event->status);
+    console::Out("job %lu status 0x%08lx: %s", event->job_id, event->status,
+                 Words(event->status, kJobBits, "waiting").c_str());
   }
 }
 

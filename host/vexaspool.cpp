@@ -20,37 +20,78 @@ using host::commands::Outcome;
 using host::commands::Status;
 using Words = std::vector<std::string>;
 
-constexpr int kUsageExit = 2;
-constexpr int kSetupExit = 3;
+#ifndef VEXA_VERSION
+#define VEXA_VERSION "unknown"
+#endif
 
-void PrintUsage() {
-  host::console::Err("usage: vexaspool [--ensure-installed] [--answer ok|cancel|retry|yes|no|wait] COMMAND [ARGS]");
-  host::console::Err("       vexaspool [--ensure-installed] [--answer ...] -   (commands from stdin, one a line)");
-  host::console::Err("commands:");
-  for (const char* line : host::commands::UsageLines()) host::console::Err("  %s", line);
+void PrintHelp(FILE* stream) {
+  auto line = [stream](const char* text) { std::fprintf(stream, "%s\n", text); };
+  line("usage: vexaspool [--answer REPLY] COMMAND [ARGS]   one command");
+  line("       vexaspool [--answer REPLY] -                 a session: commands from stdin, one a line");
+  line("");
+  line("The stand-in Windows 95 spooler: loads Vexamon.dll as the spooler does and drives it.");
+  line("commands:");
+  for (const auto& help : host::commands::HelpLines())
+    std::fprintf(stream, "  %s\n      %s\n", help.usage, help.what);
+  line("  help\n      this text");
+  line("options, before or after the command:");
+  line("  --answer ok|cancel|retry|yes|no|wait");
+  line("      answers every message box and prompt of the monitor. Without it a box is shown");
+  line("      when there is a display, and answered cancel when there is none. retry keeps");
+  line("      retrying until the printer answers (Ctrl-C stops it); wait leaves boxes up.");
+  line("  -h, --help      this text");
+  line("  --version       the version");
+  line("Every box and prompt is printed (box: TITLE | TEXT, prompt ID TEXT).");
+  line("exit status: 0 success, 1 the operation failed, 2 usage, 3 the job was cancelled;");
+  line("a session exits with the worst status of its commands. In a session each command");
+  line("ends with a line \"ok\" or \"error N: WHAT\".");
+  std::fflush(stream);
 }
 
 struct Options {
   Reply reply = Reply::kNone;
-  bool ensure_installed = false;  // only before the command of a run, not in a session
+  bool ensure_installed = false;  // only for a run, not in a session
+  bool help = false;
+  bool version = false;
+  std::string refused;  // an option that is not one
 };
 
-// Removes the options in front of the command. False on a bad option.
-bool TakeOptions(Words* words, Options* options, bool in_session) {
-  while (!words->empty() && (*words)[0].rfind("--", 0) == 0) {
-    const std::string option = (*words)[0];
-    if (option == "--ensure-installed" && !in_session) {
+// Takes the global options out of the words, wherever they stand; the
+// command's own options stay. A word the command does not know is the
+// command's to refuse.
+void TakeOptions(Words* words, Options* options, bool in_session) {
+  for (size_t i = 0; i < words->size();) {
+    const std::string& word = (*words)[i];
+    size_t taken = 0;
+    if (word == "--ensure-installed" && !in_session) {
       options->ensure_installed = true;
-      words->erase(words->begin());
-    } else if (option == "--answer" && words->size() >= 2 &&
-               host::answer::Parse((*words)[1].c_str(), &options->reply)) {
-      words->erase(words->begin(), words->begin() + 2);
-    } else {
-      return false;
+      taken = 1;
+    } else if (word == "--help" || word == "-h") {
+      options->help = true;
+      taken = 1;
+    } else if (word == "--version") {
+      options->version = true;
+      taken = 1;
+    } else if (word == "--answer") {
+      if (i + 1 < words->size() && host::answer::Parse((*words)[i + 1].c_str(), &options->reply)) {
+        taken = 2;
+      } else {
+        options->refused = "--answer needs ok, cancel, retry, yes, no or wait" +
+                           (i + 1 < words->size() ? ", not " + (*words)[i + 1] : std::string());
+        taken = i + 1 < words->size() ? 2 : 1;
+      }
     }
+    if (taken == 0) {
+      ++i;
+      continue;
+    }
+    words->erase(words->begin() + static_cast<std::ptrdiff_t>(i),
+                 words->begin() + static_cast<std::ptrdiff_t>(i + taken));
   }
-  return true;
 }
+
+// The exit status of what went worst.
+int Worst(int a, Status b) { return a > static_cast<int>(b) ? a : static_cast<int>(b); }
 
 // Splits a session line at blanks; double quotes keep blanks inside a word.
 Words Split(const std::string& line) {
@@ -116,32 +157,49 @@ bool NextLine(LineReader* reader, std::string* line) {
   return true;
 }
 
+// Runs one command of a session and says how it ended, on one line.
+Status SessionCommand(Words words, Reply session_reply) {
+  Options options;
+  options.reply = session_reply;
+  TakeOptions(&words, &options, true);
+  if (options.help || (!words.empty() && words[0] == "help")) {
+    PrintHelp(stdout);
+    host::console::Out("ok");
+    return Status::kOk;
+  }
+  Outcome outcome{Status::kUsage, ERROR_INVALID_PARAMETER, nullptr, options.refused};
+  if (options.refused.empty()) {
+    host::answer::Set(options.reply);
+    outcome = host::commands::Run(words);
+  }
+  switch (outcome.status) {
+    case Status::kOk:
+      host::console::Out("ok");
+      break;
+    case Status::kUsage:
+      host::console::Out("error %lu: %s%s%s", static_cast<unsigned long>(ERROR_INVALID_PARAMETER),
+                         outcome.what.c_str(), outcome.what.empty() ? "usage: " : "; usage: ",
+                         outcome.usage ? outcome.usage : "see help");
+      break;
+    default:
+      host::console::Out("error %lu: %s", outcome.error,
+                         host::commands::Describe(outcome, false).c_str());
+      break;
+  }
+  return outcome.status;
+}
+
 int Session(Reply session_reply) {
   LineReader reader;
   CloseHandle(CreateThread(nullptr, 0, ReadLines, &reader, 0, nullptr));
-  int last = 0;
+  int worst = 0;
   std::string line;
   while (NextLine(&reader, &line)) {
     Words words = Split(line);
     if (words.empty() || words[0][0] == '#') continue;
-    Options options;
-    options.reply = session_reply;
-    Outcome outcome{Status::kUsage, ERROR_INVALID_PARAMETER, nullptr};
-    if (TakeOptions(&words, &options, true)) {
-      host::answer::Set(options.reply);
-      outcome = host::commands::Run(words);
-    }
-    if (outcome.status == Status::kUsage) {
-      host::console::Out("usage: %s", outcome.usage ? outcome.usage : "unknown command or option");
-      outcome.error = ERROR_INVALID_PARAMETER;
-    }
-    if (outcome.status == Status::kOk)
-      host::console::Out("ok");
-    else
-      host::console::Out("error %lu", outcome.error);
-    last = static_cast<int>(outcome.status);
+    worst = Worst(worst, SessionCommand(words, session_reply));
   }
-  return last;
+  return worst;
 }
 
 }  // namespace
@@ -150,13 +208,23 @@ int main(int argc, char** argv) {
   host::console::Init();
   Words words(argv + 1, argv + argc);
   Options options;
-  if (!TakeOptions(&words, &options, false) || words.empty()) {
-    PrintUsage();
-    return kUsageExit;
+  TakeOptions(&words, &options, false);
+  if (options.help || (words.size() == 1 && words[0] == "help")) {
+    PrintHelp(stdout);
+    return 0;
   }
-  if (!host::spooler::BindStandIns()) return kSetupExit;
+  if (options.version) {
+    std::printf("vexaspool %s\n", VEXA_VERSION);
+    return 0;
+  }
+  if (!options.refused.empty() || words.empty()) {
+    if (!options.refused.empty()) host::console::Err("vexaspool: %s", options.refused.c_str());
+    host::console::Err("usage: vexaspool [--answer REPLY] COMMAND [ARGS]   (see --help)");
+    return static_cast<int>(Status::kUsage);
+  }
+  if (!host::spooler::BindStandIns()) return static_cast<int>(Status::kFailed);
   host::answer::Set(options.reply);
-  Outcome outcome{Status::kOk, ERROR_SUCCESS, nullptr};
+  Outcome outcome = host::commands::Ok();
   if (options.ensure_installed) outcome = host::commands::EnsureInstalled();
   if (outcome.status == Status::kOk) {
     if (words.size() == 1 && words[0] == "-") return Session(options.reply);
@@ -164,14 +232,16 @@ int main(int argc, char** argv) {
   }
   switch (outcome.status) {
     case Status::kOk:
-      return 0;
+    case Status::kCancelled:
+      break;
     case Status::kFailed:
-      host::console::Err("error %lu", outcome.error);
-      return 1;
+      host::console::Err("vexaspool: %s", host::commands::Describe(outcome).c_str());
+      break;
     case Status::kUsage:
-      if (outcome.usage) host::console::Err("usage: vexaspool %s", outcome.usage);
-      else PrintUsage();
-      return kUsageExit;
+      if (!outcome.what.empty()) host::console::Err("vexaspool: %s", outcome.what.c_str());
+      host::console::Err("usage: vexaspool %s   (see --help)",
+                         outcome.usage ? outcome.usage : "[--answer REPLY] COMMAND [ARGS]");
+      break;
   }
-  return kUsageExit;
+  return static_cast<int>(outcome.status);
 }

@@ -75,8 +75,8 @@ job=$!
 sleep 8
 need peer_ipp_state "$work/cups" 8631 3 none
 sleep 32
-expect "what the spooler saw while the job was paused" "printer status 0x00000010
-printer status 0x00000000" "$(grep '^printer status' "$work/paper.out")"
+expect "what the spooler saw while the job was paused" "printer status 0x00000010: paper out
+printer status 0x00000000: ready" "$(grep '^printer status' "$work/paper.out")"
 wait $job
 out=$(cat "$work/paper.out")
 printed $((1024 * 1024)) && received "$work/mid" "$work/cups" || fail "paper out: $out"

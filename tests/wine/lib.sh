@@ -93,7 +93,7 @@ ask() {
   printf '%s\n' "$1" >&"$session_in"
   while IFS= read -r -t "$limit" line <&"$session_out"; do
     reply+=${reply:+$'\n'}$line
-    [[ $line == ok || $line =~ ^error\ [0-9]+$ ]] && return 0
+    [[ $line == ok || $line =~ ^error\ [0-9]+(:|$) ]] && return 0
   done
   fail "no reply to '$1' within $limit s (got: $reply)"
   return 1

@@ -42,7 +42,7 @@ Mail1
 Q" "$(vexa_spool ports --level 1)"
 expect "level 0 only counts" "count 6" "$(vexa_spool ports --level 0)"
 out=$(vexa_spool ports --level 3 2>&1)
-expect "level 3 is refused" "error 124" "$out"
+expect "level 3 is refused" "vexaspool: EnumPorts level 3: invalid level (error 124)" "$out"
 
 # Each level-1 record is a pointer plus its name. One byte short must fail;
 # the size asked for must hold every record (level 2 has four strings each).
@@ -53,7 +53,7 @@ names=$(vexa_spool ports --level 1 | awk '{ n += length($0) + 1 } END { print n 
 for level in 1 2; do
   needed=$(vexa_spool ports --level $level --buffer 0 2>/dev/null | sed -n 's/^needed //p')
   expect "level $level, one byte short" "needed $needed
-error 122" "$(vexa_spool ports --level $level --buffer $((needed - 1)) 2>&1)"
+vexaspool: EnumPorts level $level: insufficient buffer (error 122)" "$(vexa_spool ports --level $level --buffer $((needed - 1)) 2>&1)"
   expect "level $level, exactly the size needed" "needed $needed
 $(vexa_spool ports --level $level)" "$(vexa_spool ports --level $level --buffer "$needed" 2>&1)"
 done
@@ -72,8 +72,9 @@ vexa_spool install >/dev/null || fail "install again"
 session_start --answer ok
 ask 'open LPR_lab:'; expect "a name with a colon finds the name without" ok "$reply"
 ask 'open raw_9100'; expect "names are found without regard to case" ok "$reply"
-ask 'open LPR_lab::'; expect "only one colon is taken off" "error 0" "$reply"
-ask 'open LPR'; expect "no prefix matches" "error 0" "$reply"
+ask 'open LPR_lab::'
+expect "only one colon is taken off" "error 0: no port named LPR_lab:: (see 'ports')" "$reply"
+ask 'open LPR'; expect "no prefix matches" "error 0: no port named LPR (see 'ports')" "$reply"
 
 add_port_keys NewOne 2 NewTwo 0
 ask import; expect "import takes one new key" ok "$reply"
@@ -89,11 +90,15 @@ ask import; expect "import of a key of unknown kind" ok "$reply"
 ask 'ports --level 2'
 grep -qxF "Odd${T}$M${T}Odd${T}1" <<<"$reply" || fail "Odd imported with its name as description: $reply"
 ask import
-expect "nothing left to import, and no wizard yet: cancelled" "error 1223" "$reply"
+expect "nothing left to import, and no wizard yet: cancelled" \
+  "error 1223: no new port key to import: operation canceled by user" "$reply"
 
-ask 'delete NewOne'; expect "delete a known port" ok "$reply"
-ask 'delete NewOne'; expect "delete it again" "error 1796" "$reply"
-ask 'delete LPR_lab:'; expect "delete takes no colon form" "error 1796" "$reply"
+ask 'delete NewOne'; expect "delete a known port" "deleted NewOne
+ok" "$reply"
+ask 'delete NewOne'
+expect "delete it again" "error 1796: cannot delete NewOne: unknown port" "$reply"
+ask 'delete LPR_lab:'
+expect "delete takes no colon form" "error 1796: cannot delete LPR_lab:: unknown port" "$reply"
 "$WINELOADER" reg query "$PORTS\\NewOne" </dev/null >/dev/null 2>&1 && fail "NewOne's key survived"
 "$WINELOADER" reg query "$PORTS\\NewTwo" </dev/null >/dev/null 2>&1 || fail "NewTwo's key is gone"
 

@@ -175,6 +175,7 @@ _vexa_wine_server_up() {
 _vexa_wine_prepare_prefix() {
   local log=$WINEPREFIX.log settings reg=$WINEPREFIX/.vexa-settings.reg
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine-env: creating the Wine prefix $WINEPREFIX (once, about 15 s)" >&2
     # Made with Wine's own winspool and mpr: the stand-ins live in bin/ only.
     WINEDLLOVERRIDES="mscoree,mshtml=" "$WINELOADER" wineboot -i </dev/null >"$log" 2>&1 9>&- ||
       { cat "$log" >&2; return 1; }
