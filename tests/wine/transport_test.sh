@@ -52,7 +52,7 @@ cmp -s "$work/big" "$work/lpd/spool/dfA345$host" || fail "LPRng's dfA345$host di
 
 # An unknown queue: refused at the first command, the retry prompt comes up.
 answer=cancel print_job LprBadQueue "$work/one"
-[ $status -eq 1 ] && grep -q '^prompt 401 ' <<<"$out" && grep -q '^failed' <<<"$out" ||
+[ $status -eq 1 ] && grep -q '^prompt 401 ' <<<"$out" && grep -q '^vexaspool: the job did not print' <<<"$out" ||
   fail "refused queue: $out"
 peer_stop_all
 
