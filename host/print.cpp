@@ -146,7 +146,7 @@ std::string Refused(const Words& args) {
 }
 
 // The file as the user typed it, for messages.
-std::string args_file(const Words& args) {
+std::string TypedFile(const Words& args) {
   size_t positional = 0;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i].rfind("--", 0) == 0) {
@@ -391,11 +391,11 @@ Outcome Print(const Words& args) {
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (run.file == INVALID_HANDLE_VALUE) {
     error = GetLastError();
-    run.failure = "cannot open " + args_file(args);
+    run.failure = "cannot open " + TypedFile(args);
   } else if (GetFileType(run.file) != FILE_TYPE_DISK ||
              (GetFileAttributesA(options.file.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
     error = ERROR_DIRECTORY;
-    run.failure = "cannot print " + args_file(args) + ": not a file";
+    run.failure = "cannot print " + TypedFile(args) + ": not a file";
   }
   if (!error) run.file_size = GetFileSize(run.file, nullptr);
   if (!error && (error = spooler::EnsureMonitor())) run.failure = "cannot load the monitor";
