@@ -30,7 +30,8 @@ create_keys() {
 }
 
 # One long-lived spooler: it starts with no ports, the keys appear while it
-# runs, and each AddPort without a window takes in one new key.
+# runs, and each AddPort without a window takes in one new key; the fourth
+# finds none left, and the session's exit status says so.
 step "a spooler session; its port table starts empty"
 {
   echo 'ports --level 2'
@@ -41,7 +42,7 @@ step "a spooler session; its port table starts empty"
   echo 'import'
   echo 'import'
   echo 'ports --level 2'
-} | vexa_spool - | sed 's/\t/  |  /g'
+} | vexa_spool - | sed 's/\t/  |  /g' || true  # the fourth import finds nothing: exit status 1
 
 step "the port keys as reg shows them"
 "$WINELOADER" reg query "$PORTS" /s </dev/null 2>/dev/null | tr -d '\r' | grep -v '^$'
