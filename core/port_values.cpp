@@ -1,7 +1,5 @@
 #include "core/port_values.h"
 
-#include "core/text.h"
-
 namespace core {
 namespace {
 
@@ -109,13 +107,6 @@ void Write(void* block, std::size_t offset, Number n) {
   for (std::size_t i = 0; i < sizeof(n); ++i) to[i] = from[i];
 }
 
-std::uint32_t DwordOf(const void* block, const KindValues& kind, const char* name) {
-  for (std::size_t i = 0; i < kind.count; ++i)
-    if (EqualNoCase(kind.values[i].name, name))
-      return Read<std::uint32_t>(block, kind.values[i].offset);
-  return 0;
-}
-
 }  // namespace
 
 const KindValues* ValuesOf(std::uint32_t kind) { return kind <= kMail ? &kKinds[kind] : nullptr; }
@@ -128,10 +119,11 @@ std::size_t BlockSize(std::uint32_t kind) {
 bool ConditionHolds(const PortValue& v, const void* block) {
   switch (v.condition) {
     case Condition::kWhenBase64:
-      return DwordOf(block, kKinds[kIpp], "Base64") != 0;
-    case Condition::kWhenPrinted:
-      return DwordOf(block, kKinds[kMail], "NoPrint") == 0 &&
-             DwordOf(block, kKinds[kMail], "EditBody") == 0;
+      return static_cast<const IppBlock*>(block)->Base64 != 0;
+    case Condition::kWhenPrinted: {
+      const auto* mail = static_cast<const MailBlock*>(block);
+      return mail->NoPrint == 0 && mail->EditBody == 0;
+    }
     case Condition::kAlways:
       break;
   }
