@@ -30,6 +30,7 @@ constexpr DWORD kMaxWriteSize = 64 * 1024 * 1024;
 struct Options {
   std::string port;
   std::string file;
+  std::string typed_file;  // as given, for messages
   std::string printer = "Vexa Test Printer";
   std::string user = "vexa";
   std::string document;  // the file's own name unless given
@@ -48,12 +49,11 @@ struct Options {
   bool cancel_on_prompt = false;
 };
 
-bool TakeOption(const Words& args, size_t* i, Options* options) {
+// False with *refused saying why: an unknown option, or a bad or missing value.
+bool TakeOption(const Words& args, size_t* i, Options* options, std::string* refused) {
   const std::string& option = args[*i];
   if (option == "--spooled") return options->spooled = true;
   if (option == "--cancel-on-prompt") return options->cancel_on_prompt = true;
-  if (*i + 1 >= args.size()) return false;
-  const std::string& value = args[++*i];
   struct Number {
     const char* name;
     DWORD* value;
@@ -62,32 +62,39 @@ bool TakeOption(const Words& args, size_t* i, Options* options) {
                  {"--pause-after-ms", &options->pause_ms},
                  {"--resume-after-ms", &options->resume_ms},
                  {"--delete-after-ms", &options->delete_ms}};
-  for (const Number& number : numbers)
-    if (option == number.name) return commands::ParseNumber(value, number.value);
   struct Text {
     const char* name;
     std::string* value;
-  } texts[] = {{"--user", &options->user},
-               {"--document", &options->document},
-               {"--datatype", &options->datatype},
-               {"--printer", &options->printer}};
-  for (const Text& text : texts) {
-    if (option != text.name) continue;
-    *text.value = value;
-    return true;
+  } texts[] = {{"--user", &options->user},         {"--document", &options->document},
+               {"--datatype", &options->datatype}, {"--printer", &options->printer},
+               {"--output", &options->output},     {"--credentials", &options->credentials_user}};
+  DWORD* number = nullptr;
+  std::string* text = nullptr;
+  for (const Number& n : numbers)
+    if (option == n.name) number = n.value;
+  for (const Text& t : texts)
+    if (option == t.name) text = t.value;
+  if (!number && !text) {
+    *refused = "unknown option " + option;
+    return false;
   }
-  if (option == "--output") {
-    options->output = value;
-    return options->has_output = true;
+  if (*i + 1 >= args.size()) {
+    *refused = option + " needs a value";
+    return false;
   }
+  const std::string& value = args[++*i];
+  *refused = "bad value for " + option + ": " + value;
+  if (number) return commands::ParseNumber(value, number);
+  *text = value;
+  if (option == "--output") options->has_output = true;
   if (option == "--credentials") {
     size_t colon = value.find(':');
     if (colon == std::string::npos) return false;
     options->credentials_user = value.substr(0, colon);
     options->credentials_password = value.substr(colon + 1);
-    return options->has_credentials = true;
+    options->has_credentials = true;
   }
-  return false;
+  return true;
 }
 
 // A Linux path names the same file through Wine's drive Z:; a relative
@@ -100,18 +107,21 @@ std::string WindowsPath(const std::string& path) {
   return windows;
 }
 
-bool Parse(const Words& args, Options* options) {
+// False with *refused saying what was wrong.
+bool Parse(const Words& args, Options* options, std::string* refused) {
   Words positional;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i].rfind("--", 0) != 0)
       positional.push_back(args[i]);
-    else if (!TakeOption(args, &i, options))
+    else if (!TakeOption(args, &i, options, refused))
       return false;
   }
+  *refused = positional.size() != 2 ? "print takes a port NAME and a FILE" : "bad option value";
   if (positional.size() != 2 || options->job == 0 || options->write_size == 0 ||
       options->write_size > kMaxWriteSize || options->printer.empty())
     return false;
   options->port = positional[0];
+  options->typed_file = positional[1];
   options->file = WindowsPath(positional[1]);
   if (options->has_output) options->output = WindowsPath(options->output);
   if (options->document.empty()) {
@@ -119,43 +129,6 @@ bool Parse(const Words& args, Options* options) {
     options->document = slash == std::string::npos ? options->file : options->file.substr(slash + 1);
   }
   return true;
-}
-
-// The word Parse refused, for the message: an unknown option, a bad value.
-std::string Refused(const Words& args) {
-  static const char* const kKnown[] = {
-      "--spooled",         "--cancel-on-prompt", "--job",    "--write-size",
-      "--pause-after-ms",  "--resume-after-ms",  "--delete-after-ms", "--user",
-      "--document",        "--datatype",         "--printer", "--output", "--credentials"};
-  Options probe;
-  size_t positional = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i].rfind("--", 0) != 0) {
-      ++positional;
-      continue;
-    }
-    bool known = false;
-    for (const char* name : kKnown) known = known || args[i] == name;
-    if (!known) return "unknown option " + args[i];
-    size_t at = i;
-    if (!TakeOption(args, &i, &probe))
-      return at + 1 < args.size() ? "bad value for " + args[at] + ": " + args[at + 1]
-                                  : args[at] + " needs a value";
-  }
-  return positional != 2 ? "print takes a port NAME and a FILE" : "bad option value";
-}
-
-// The file as the user typed it, for messages.
-std::string TypedFile(const Words& args) {
-  size_t positional = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i].rfind("--", 0) == 0) {
-      if (args[i] != "--spooled" && args[i] != "--cancel-on-prompt") ++i;
-      continue;
-    }
-    if (++positional == 2) return args[i];
-  }
-  return "FILE";
 }
 
 // The table takes LPSTR: the monitor gets writable copies, as from the spooler.
@@ -381,7 +354,8 @@ bool PrintOnPort(Run* run, DWORD* error, DWORD* elapsed_ms) {
 
 Outcome Print(const Words& args) {
   Options options;
-  if (!Parse(args, &options)) return commands::Usage(kUsage, Refused(args));
+  std::string refused;
+  if (!Parse(args, &options, &refused)) return commands::Usage(kUsage, refused);
   Run run(options);
   DWORD error = ERROR_SUCCESS;
   DWORD elapsed = 0;
@@ -391,11 +365,11 @@ Outcome Print(const Words& args) {
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (run.file == INVALID_HANDLE_VALUE) {
     error = GetLastError();
-    run.failure = "cannot open " + TypedFile(args);
+    run.failure = "cannot open " + options.typed_file;
   } else if (GetFileType(run.file) != FILE_TYPE_DISK ||
              (GetFileAttributesA(options.file.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
     error = ERROR_DIRECTORY;
-    run.failure = "cannot print " + TypedFile(args) + ": not a file";
+    run.failure = "cannot print " + options.typed_file + ": not a file";
   }
   if (!error) run.file_size = GetFileSize(run.file, nullptr);
   if (!error && (error = spooler::EnsureMonitor())) run.failure = "cannot load the monitor";
