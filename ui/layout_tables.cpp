@@ -18,9 +18,10 @@ constexpr char kTab[] = "TAB";
 // is its window size; the controls are in client pixels, which for these
 // dialogs (3-pixel frame) is the width less 6 by the height less 25.
 
-// Wizard pages: right of the frame's picture, above its separator.
-constexpr int kPageX = 156;
-constexpr int kPageY = 2;
+// Wizard pages: right of the frame's picture (the frame puts them 30 pixels
+// past its width), above its separator; their fields end where Cancel does.
+constexpr int kPageX = 170;
+constexpr int kPageY = 0;
 constexpr int kPageW = 347;
 constexpr int kPageH = 239;
 
@@ -41,95 +42,95 @@ constexpr LayoutRow kWizardFrame[] = {
 
 constexpr LayoutRow kWizardKind[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {206, kLabel, "IDC_SETUMEI01", 8, 8, 331, 60},
-    {207, kButton, "IDC_QDLPR", 24, 80, 300, 20},
-    {208, kButton, "IDC_QDIPP", 24, 108, 300, 20},
-    {209, kButton, "IDC_QDRAW", 24, 136, 300, 20},
-    {210, kButton, "IDC_QDEMAIL", 24, 164, 300, 20},
+    {206, kLabel, "IDC_SETUMEI01", 8, 8, 313, 60},
+    {207, kButton, "IDC_QDLPR", 24, 80, 289, 20},
+    {208, kButton, "IDC_QDIPP", 24, 108, 289, 20},
+    {209, kButton, "IDC_QDRAW", 24, 136, 289, 20},
+    {210, kButton, "IDC_QDEMAIL", 24, 164, 289, 20},
 };
 
 constexpr LayoutRow kWizardName[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {212, kLabel, "IDC_SETUMEI03", 8, 8, 331, 60},
+    {212, kLabel, "IDC_SETUMEI03", 8, 8, 313, 60},
     {213, kLabel, "IDC_TEXT_NAME", 8, 84, 96, 16},
-    {214, kEdit, nullptr, 108, 81, 231, 21},
+    {214, kEdit, nullptr, 108, 81, 205, 21},
 };
 
 constexpr LayoutRow kWizardLine[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {216, kLabel, "IDC_SETUMEI10", 8, 8, 331, 60},
-    {217, kButton, "IDC_BTN_MODEM", 24, 84, 300, 20},
-    {218, kButton, "IDC_BTN_LAN", 24, 112, 300, 20},
+    {216, kLabel, "IDC_SETUMEI10", 8, 8, 313, 60},
+    {217, kButton, "IDC_BTN_MODEM", 24, 84, 289, 20},
+    {218, kButton, "IDC_BTN_LAN", 24, 112, 289, 20},
 };
 
 constexpr LayoutRow kWizardProxy[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {220, kLabel, nullptr, 8, 8, 331, 48},  // its text is set by the page
-    {221, kButton, "IDC_BTN_NO", 16, 64, 315, 20},
-    {222, nullptr, nullptr, 8, 92, 331, 100},  // frame around the proxy settings
-    {223, kButton, "IDC_BTN_PROXY", 16, 104, 315, 20},
+    {220, kLabel, nullptr, 8, 8, 313, 48},  // its text is set by the page
+    {221, kButton, "IDC_BTN_NO", 16, 64, 297, 20},
+    {222, nullptr, nullptr, 8, 92, 313, 100},  // frame around the proxy settings
+    {223, kButton, "IDC_BTN_PROXY", 16, 104, 297, 20},
     {224, kLabel, "IDC_TEXT_PROXY", 32, 136, 80, 16},
-    {225, kEdit, nullptr, 116, 133, 207, 21},
+    {225, kEdit, nullptr, 116, 133, 189, 21},
     {226, kLabel, "IDC_TEXT_NUM", 32, 164, 80, 16},
     {227, kEdit, nullptr, 116, 161, 80, 21},
 };
 
 constexpr LayoutRow kWizardUrl[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {229, kLabel, "IDC_SETUMEI02", 8, 8, 331, 72},
-    {230, kLabel, "IDC_TEXT_URI", 8, 92, 331, 16},
-    {231, kEdit, nullptr, 8, 110, 331, 21},
+    {229, kLabel, "IDC_SETUMEI02", 8, 8, 313, 72},
+    {230, kLabel, "IDC_TEXT_URI", 8, 92, 313, 16},
+    {231, kEdit, nullptr, 8, 110, 313, 21},
     {232, nullptr, nullptr, 8, 148, 32, 32},  // animation icon
-    {233, kLabel, "IDC_TEXT_CONNECT", 48, 156, 291, 32},
+    {233, kLabel, "IDC_TEXT_CONNECT", 48, 156, 265, 32},
 };
 
 constexpr LayoutRow kWizardIppSummary[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {235, kLabel, "IDC_SETUMEI04", 8, 8, 331, 56},
-    {236, kLabel, "IDC_TEXT_ADR", 8, 76, 331, 16},
-    {239, kEdit, nullptr, 8, 94, 331, 21},
-    {237, kLabel, "IDC_TEXT_PRINT", 8, 124, 331, 16},
-    {240, kEdit, nullptr, 8, 142, 331, 21},
-    {238, kLabel, "IDC_TEXT_PRINTER", 8, 172, 331, 16},
-    {241, kEdit, nullptr, 8, 190, 331, 21},
+    {235, kLabel, "IDC_SETUMEI04", 8, 8, 313, 56},
+    {236, kLabel, "IDC_TEXT_ADR", 8, 76, 313, 16},
+    {239, kEdit, nullptr, 8, 94, 313, 21},
+    {237, kLabel, "IDC_TEXT_PRINT", 8, 124, 313, 16},
+    {240, kEdit, nullptr, 8, 142, 313, 21},
+    {238, kLabel, "IDC_TEXT_PRINTER", 8, 172, 313, 16},
+    {241, kEdit, nullptr, 8, 190, 313, 21},
 };
 
 constexpr LayoutRow kWizardLprServer[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {243, kLabel, "IDC_SETUMEI05", 8, 8, 331, 64},
-    {244, kLabel, "IDC_TEXT_IP", 8, 84, 331, 16},
-    {245, kEdit, nullptr, 8, 102, 239, 21},
-    {248, kButton, "IDC_BTN_SEEK", 251, 101, 88, 23},
-    {246, kLabel, "IDC_TEXT_QDC", 8, 136, 331, 16},
-    {247, kEdit, nullptr, 8, 154, 239, 80},  // queue combo box, with its list
+    {243, kLabel, "IDC_SETUMEI05", 8, 8, 313, 64},
+    {244, kLabel, "IDC_TEXT_IP", 8, 84, 313, 16},
+    {245, kEdit, nullptr, 8, 102, 217, 21},
+    {248, kButton, "IDC_BTN_SEEK", 233, 101, 88, 23},
+    {246, kLabel, "IDC_TEXT_QDC", 8, 136, 313, 16},
+    {247, kEdit, nullptr, 8, 154, 217, 80},  // queue combo box, with its list
 };
 
 constexpr LayoutRow kWizardLprSummary[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {250, kLabel, "IDC_SETUMEI06", 8, 8, 331, 56},
-    {251, kLabel, "IDC_TEXT_IPADD", 8, 76, 331, 16},
-    {252, kEdit, nullptr, 8, 94, 331, 21},
-    {253, kLabel, "IDC_TEXT_PNAME", 8, 124, 331, 16},
-    {254, kEdit, nullptr, 8, 142, 331, 21},
-    {255, kLabel, "IDC_TEXT_PRINAME", 8, 172, 331, 16},
-    {256, kEdit, nullptr, 8, 190, 331, 21},
+    {250, kLabel, "IDC_SETUMEI06", 8, 8, 313, 56},
+    {251, kLabel, "IDC_TEXT_IPADD", 8, 76, 313, 16},
+    {252, kEdit, nullptr, 8, 94, 313, 21},
+    {253, kLabel, "IDC_TEXT_PNAME", 8, 124, 313, 16},
+    {254, kEdit, nullptr, 8, 142, 313, 21},
+    {255, kLabel, "IDC_TEXT_PRINAME", 8, 172, 313, 16},
+    {256, kEdit, nullptr, 8, 190, 313, 21},
 };
 
 constexpr LayoutRow kWizardRawHost[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {325, kLabel, "STC_LA_INFO", 8, 8, 331, 64},
-    {326, kLabel, "IDC_TEXT_IP", 8, 84, 331, 16},
-    {245, kEdit, nullptr, 8, 102, 239, 21},
-    {327, kButton, "IDC_BTN_SEEK", 251, 101, 88, 23},
+    {325, kLabel, "STC_LA_INFO", 8, 8, 313, 64},
+    {326, kLabel, "IDC_TEXT_IP", 8, 84, 313, 16},
+    {245, kEdit, nullptr, 8, 102, 217, 21},
+    {327, kButton, "IDC_BTN_SEEK", 233, 101, 88, 23},
 };
 
 constexpr LayoutRow kWizardRawSummary[] = {
     {0, nullptr, nullptr, kPageX, kPageY, kPageW, kPageH},
-    {325, kLabel, "STC_FN_INFO", 8, 8, 331, 56},
-    {326, kLabel, "IDC_TEXT_IPADD", 8, 76, 331, 16},
-    {245, kEdit, nullptr, 8, 94, 331, 21},
-    {329, kLabel, "IDC_TEXT_PRINAME", 8, 124, 331, 16},
-    {214, kEdit, nullptr, 8, 142, 331, 21},
+    {325, kLabel, "STC_FN_INFO", 8, 8, 313, 56},
+    {326, kLabel, "IDC_TEXT_IPADD", 8, 76, 313, 16},
+    {245, kEdit, nullptr, 8, 94, 313, 21},
+    {329, kLabel, "IDC_TEXT_PRINAME", 8, 124, 313, 16},
+    {214, kEdit, nullptr, 8, 142, 313, 21},
 };
 
 constexpr LayoutRow kMailBody[] = {

@@ -335,18 +335,23 @@ void StartConnectionTest(HWND page) {
 
 // A printer that accepted the connection and then says nothing would hold
 // the test for its whole time-out; a graceful close would wait for it too.
-// So the connection is reset, and the test told to give up, again on every
-// look until the thread has ended: it may only now be connecting. Reads the
-// thread's socket slot without its help, which is why the connection is
-// only shut down here; the thread closes it itself.
+// So the test is told to give up and its connection is reset, again on
+// every look until the thread has ended, since it may only now be
+// connecting. Closing the socket is what wakes a wait on it (a shutdown
+// does not, under every WinSock); the slot is emptied first, so the thread
+// does not close it a second time.
 void BreakConnectionTest() {
-  core::Locked lock;
-  g_test.port->cached_job_status |= JOB_STATUS_DELETING;
-  auto s = static_cast<SOCKET>(g_test.block->status_socket);
+  SOCKET s;
+  {
+    core::Locked lock;
+    g_test.port->cached_job_status |= JOB_STATUS_DELETING;
+    s = static_cast<SOCKET>(g_test.block->status_socket);
+    g_test.block->status_socket = core::kNoSocket;
+  }
   if (s == INVALID_SOCKET) return;
   linger reset{1, 0};
   setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
-  shutdown(s, 2);  // SD_BOTH
+  closesocket(s);
 }
 
 void StopTimers(HWND page) {

@@ -18,6 +18,7 @@
 #include "resources/wizard.h"
 #include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
+#include "ui/layout_tables.h"
 #include "ui/wizard.h"
 
 extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR registry_root, monitor::MonitorTable* table);
@@ -133,6 +134,12 @@ int ClosedPort() {
   return ntohs(at.sin_port);
 }
 
+const ui::LayoutTable* const kPageLayouts[] = {
+    &ui::kWizardKindLayout, &ui::kWizardNameLayout, &ui::kWizardLineLayout,
+    &ui::kWizardProxyLayout, &ui::kWizardUrlLayout, &ui::kWizardIppSummaryLayout,
+    &ui::kWizardLprServerLayout, &ui::kWizardLprSummaryLayout, nullptr, nullptr, nullptr, nullptr,
+    nullptr, &ui::kWizardRawHostLayout, &ui::kWizardRawSummaryLayout};
+
 // --- driving ---------------------------------------------------------------------------
 
 bool IsMessageBox(HWND window) { return GetDlgItem(window, 0xFFFF) != nullptr; }
@@ -197,7 +204,7 @@ class Wizard : public ::testing::Test {
           char monitor[] = "Vexa Test Network Printer Port";
           return static_cast<INT_PTR>(table_->AddPort(nullptr, GetDesktopWindow(), monitor));
         },
-        {.caption = "Test Add Port"});
+        {.control_id = IDC_PICTURE});
     ASSERT_NE(modal_->dialog, nullptr) << "the wizard did not show";
     frame_ = modal_->dialog;
     NotePage();
@@ -278,6 +285,14 @@ class Wizard : public ::testing::Test {
         std::getline(words >> std::ws, text);
         SetDlgItemTextA(Page(), id, "");
         gui::Type(Page(), id, text);
+      } else if (verb == "shot") {
+        // Every text of the page and the frame shows whole, and a person
+        // can look at the page.
+        EXPECT_EQ(gui::ClippedTexts(frame_, ui::kWizardFrameLayout), "");
+        EXPECT_EQ(gui::ClippedTexts(Page(), *kPageLayouts[ui::g_wizard.current]), "")
+            << "page " << ui::g_wizard.current;
+        EXPECT_TRUE(gui::SaveScreenshot(frame_, "wizard_page_" + std::to_string(ui::g_wizard.current)));
+        continue;
       } else if (verb == "yes" || verb == "no") {
         answer_ = verb == "yes" ? IDYES : IDNO;
         continue;
@@ -457,6 +472,36 @@ TEST_F(Wizard, IppPagesFollowTheLineTheProxyAndTheConnectionTest) {
                          ") 5*() end:1");
   const std::string values = "PrintMode=1 URL=" + closed + " UseProxy=0 Language=de-de Chunked=0 ";
   EXPECT_EQ(Values(closed.substr(0, 38), values), values);
+}
+
+// With the shipped texts every page shows its texts whole; each is saved
+// for a person to look at. Cancel during the test of a printer that
+// accepts and never answers ends the wizard at once.
+TEST_F(Wizard, ShippedPagesShowTheirTextsAndCancelStopsASilentTest) {
+  Printer model(Answer::kModel);
+  Printer silent(Answer::kSilent);
+  wine_test::UseShippedTexts();
+  Open();
+  Run("shot;kind lpr;next;shot;type 245 127.0.0.1;next;shot;next;shot;back;back;back;"
+      "kind raw;next;shot;type 245 127.0.0.1;next;next;shot;back;back;back;"
+      "kind ipp;next;shot;click 218;next;shot;click 223;"
+      "type 225 127.0.0.1;type 227 " + std::to_string(model.port) + ";shot;click 221;next;shot;"
+      "type 231 " + model.Url() + ";next;next;shot;back;back;"
+      "type 231 " + silent.Url());
+  EXPECT_EQ(Trace(), "0 6 1(127.0.0.1:lp) 7* 1(127.0.0.1:lp) 6 0 13 1(127.0.0.1_9100) 14* "
+                     "1(127.0.0.1_9100) 13 0 2 3(:) 4 1(" + model.Url() +
+                     ") 5*(Harlune Test 9000) 1(" + model.Url() + ") 4 ");
+  gui::PostClick(frame_, IDC_NEXT);
+  ASSERT_TRUE(gui::Poll([&] { return IsWindowVisible(GetDlgItem(Page(), IDC_ANIMATION)) != 0; }));
+  ASSERT_EQ(ui::g_wizard.current, ui::kUrlPage);
+  Sleep(700);  // the animation moves on
+  EXPECT_EQ(gui::ClippedTexts(Page(), ui::kWizardUrlLayout), "");
+  EXPECT_TRUE(gui::SaveScreenshot(frame_, "wizard_connecting"));
+  DWORD start = GetTickCount();
+  gui::PostClick(frame_, IDCANCEL);
+  EXPECT_EQ(WaitForSingleObject(modal_->thread, 5000), WAIT_OBJECT_0);
+  EXPECT_LT(GetTickCount() - start, 1500u);
+  EXPECT_EQ(modal_->result, FALSE);
 }
 
 }  // namespace

@@ -106,9 +106,26 @@ SIZE TextSize(HWND window, int wrap_width) {
 bool TextFits(HWND dialog, int id, bool button) {
   RECT rect = ControlRect(dialog, id);
   const int width = rect.right - rect.left, edge = button ? 4 : 0;
+  // A radio button or check box draws its mark left of the text.
+  LONG kind = GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & 0x0F;
+  bool marked = button && kind != BS_PUSHBUTTON && kind != BS_DEFPUSHBUTTON && kind != BS_GROUPBOX;
+  const int mark = marked ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0;
   SIZE need = TextSize(GetDlgItem(dialog, id), button ? 0 : width);
-  return !ControlText(dialog, id).empty() && need.cx + 2 * edge <= width &&
+  return !ControlText(dialog, id).empty() && need.cx + 2 * edge + mark <= width &&
          need.cy + edge <= rect.bottom - rect.top;
+}
+
+std::string ClippedTexts(HWND dialog, const ui::LayoutTable& table) {
+  std::string clipped;
+  for (int i = 1; i < table.count; ++i) {
+    const ui::LayoutRow& row = table.rows[i];
+    if (row.type == nullptr || row.key == nullptr || !GetDlgItem(dialog, row.id)) continue;
+    bool button = lstrcmpA(row.type, "BUTTON") == 0;
+    if (!IsWindowVisible(GetDlgItem(dialog, row.id)) && IsWindowVisible(dialog)) continue;
+    if (!TextFits(dialog, row.id, button))
+      clipped += std::to_string(row.id) + " " + row.key + ": \"" + ControlText(dialog, row.id) + "\"\n";
+  }
+  return clipped;
 }
 
 std::vector<std::string> ListColumn(HWND list, int column) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/layout.h"
+
 namespace gui {
 
 // True once `done` holds, asked every 10 ms; false after `timeout_ms`.
@@ -47,6 +49,11 @@ SIZE TextSize(HWND window, int wrap_width = 0);
 // Whether the control's text shows whole: wrapped within its box for a
 // label, on one line with room for its edges for a button.
 bool TextFits(HWND dialog, int id, bool button = false);
+
+// The rows of `table` whose INI text does not fit its control in `dialog`
+// (TextFits), one "ID KEY: "TEXT"" line each; empty when all fit. Hidden
+// controls of a shown dialog are skipped: nobody sees them.
+std::string ClippedTexts(HWND dialog, const ui::LayoutTable& table);
 
 // Every row's text in `column` of a report-view list view, top to bottom.
 std::vector<std::string> ListColumn(HWND list, int column);

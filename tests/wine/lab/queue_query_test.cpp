@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/state.h"
 #include "discovery/query.h"
 #include "ui/queue_list.h"
 #include "discovery/query_wire.h"
@@ -122,6 +123,8 @@ struct Page {
     return 0;
   }
   explicit Page(const char* server) {
+    // The query hands its answer over under the monitor's lock.
+    [[maybe_unused]] static bool lock = (InitializeCriticalSection(&core::g_monitor.lock), true);
     WNDCLASSA type{};
     type.lpfnWndProc = Proc;
     type.hInstance = GetModuleHandleA(nullptr);
