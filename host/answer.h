@@ -30,6 +30,25 @@ void Watch();
 // fields. A null user forgets them.
 void SetCredentials(const char* user, const char* password);
 
+// While set, the add-port wizard belongs to the command that drives it
+// (add, search): the watcher neither reports nor closes it. Otherwise each
+// wizard is reported ("wizard: TITLE") and closed with its Cancel button:
+// at once for any reply but wait (and without a reply where there is no
+// display), after kUnansweredWizardMs when a person could answer it but
+// does not. Wait leaves it up, as it leaves boxes.
+void LeaveWizardAlone(bool leave);
+inline constexpr unsigned long kUnansweredWizardMs = 5000;
+
+// What the watcher has reported since the process started. A command
+// compares the counts from before and after a call to learn what the
+// monitor showed meanwhile.
+struct Seen {
+  long boxes;
+  long wizards;
+  long wizards_unanswered;  // of those, closed because nobody answered
+};
+Seen Counts();
+
 // Called on the watcher's thread when a prompt first shows, after its line
 // and before it is answered; null for none.
 using PromptSeen = void (*)(int dialog_id);
