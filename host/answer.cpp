@@ -39,7 +39,7 @@ constexpr int kWizardBack = 202;
 constexpr int kWizardPicture = 203;
 
 volatile LONG g_reply = static_cast<LONG>(Reply::kNone);
-volatile LONG g_leave_wizard = 0;
+volatile LONG g_wizard_user = static_cast<LONG>(WizardUser::kNobody);
 volatile LONG g_boxes = 0;
 volatile LONG g_wizards = 0;
 volatile LONG g_wizards_unanswered = 0;
@@ -193,7 +193,9 @@ bool IsWizard(HWND dialog) {
 void PressCancelButton(HWND wizard) { PostMessageA(GetDlgItem(wizard, IDCANCEL), BM_CLICK, 0, 0); }
 
 void VisitWizard(HWND wizard, Reply reply, bool unseen) {
-  if (InterlockedCompareExchange(&g_leave_wizard, 0, 0)) return;
+  auto user = static_cast<WizardUser>(InterlockedCompareExchange(&g_wizard_user, 0, 0));
+  if (user == WizardUser::kDriver || (user == WizardUser::kPerson && reply == Reply::kNone))
+    return;
   if (wizard != g_wizard) {
     g_wizard = wizard;
     g_wizard_since = GetTickCount();
@@ -346,7 +348,7 @@ void SetCredentials(const char* user, const char* password) {
 
 void OnPrompt(PromptSeen callback) { g_on_prompt = callback; }
 
-void LeaveWizardAlone(bool leave) { InterlockedExchange(&g_leave_wizard, leave ? 1 : 0); }
+void SetWizardUser(WizardUser user) { InterlockedExchange(&g_wizard_user, static_cast<LONG>(user)); }
 
 Seen Counts() {
   return Seen{InterlockedCompareExchange(&g_boxes, 0, 0),

@@ -30,13 +30,16 @@ void Watch();
 // fields. A null user forgets them.
 void SetCredentials(const char* user, const char* password);
 
-// While set, the add-port wizard belongs to the command that drives it
-// (add, search): the watcher neither reports nor closes it. Otherwise each
-// wizard is reported ("wizard: TITLE") and closed with its Cancel button:
-// at once for any reply but wait (and without a reply where there is no
-// display), after kUnansweredWizardMs when a person could answer it but
-// does not. Wait leaves it up, as it leaves boxes.
-void LeaveWizardAlone(bool leave);
+// Who answers the add-port wizard. A driver (add lpr|ipp|raw, search) goes
+// through it itself: the watcher neither reports nor closes it. A person
+// (add) has it to themselves unless --answer says otherwise. Nobody (the
+// wizard AddPort opens by itself): it is reported ("wizard: TITLE") and
+// closed with its Cancel button, at once for any reply but wait (and
+// without a reply where there is no display), after kUnansweredWizardMs
+// when a person could answer it but does not. Wait leaves it up, as it
+// leaves boxes.
+enum class WizardUser { kNobody, kDriver, kPerson };
+void SetWizardUser(WizardUser user);
 inline constexpr unsigned long kUnansweredWizardMs = 5000;
 
 // What the watcher has reported since the process started. A command

@@ -154,7 +154,9 @@ Outcome Import(const Words& args) {
   answer::Seen after = answer::Counts();
   std::string what = "no new port key to import";
   if (after.wizards_unanswered > before.wizards_unanswered)
-    what += ": the add-port wizard opened and nobody answered it; closed it (see --answer)";
+    what += ": the add-port wizard opened and nobody answered it within " +
+            std::to_string(answer::kUnansweredWizardMs / 1000) +
+            " s, so it was cancelled (see --answer)";
   else if (after.wizards > before.wizards)
     what += ": the add-port wizard opened and was cancelled";
   return Failed(error, what);

@@ -489,10 +489,10 @@ Outcome RunWizard(Drive* drive, LPTHREAD_START_ROUTINE driver, BOOL* added, DWOR
   if (!spooler::Table().AddPort) return commands::Failed(ERROR_NOT_SUPPORTED, "cannot load the monitor");
   drive->owner = spooler::Owner();
   drive->wizard_thread = GetCurrentThreadId();
-  answer::LeaveWizardAlone(true);
+  answer::SetWizardUser(driver ? answer::WizardUser::kDriver : answer::WizardUser::kPerson);
   HANDLE thread = driver ? CreateThread(nullptr, 0, driver, drive, 0, nullptr) : nullptr;
   if (driver && !thread) {
-    answer::LeaveWizardAlone(false);
+    answer::SetWizardUser(answer::WizardUser::kNobody);
     return commands::Failed(GetLastError(), "cannot start a thread");
   }
   std::vector<char> monitor(spooler::kMonitorName,
@@ -506,7 +506,7 @@ Outcome RunWizard(Drive* drive, LPTHREAD_START_ROUTINE driver, BOOL* added, DWOR
     drive->failure = "the wizard's driver did not stop";
   }
   if (thread) CloseHandle(thread);
-  answer::LeaveWizardAlone(false);
+  answer::SetWizardUser(answer::WizardUser::kNobody);
   return commands::Ok();
 }
 
