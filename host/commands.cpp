@@ -457,14 +457,17 @@ struct Command {
 constexpr Command kCommands[] = {
     {"install", kInstallUsage, "register the monitor with the stand-in spooler", Install},
     {"ports", kPortsUsage, "list the ports, as the spooler's EnumPorts sees them", Ports},
-    {"import", "import", "add the port of one new key under the monitor's Ports key", Import},
+    {"import", "import",
+     "add the port of one new key under the monitor's Ports key (with none left AddPort opens "
+     "the wizard: see --answer)",
+     Import},
     {"add", wizard::kAddUsage,
-     "add a port through the add-port wizard, filled in as a person fills it in (without a "
-     "kind: the wizard for a person at the display)",
+     "make a port in the add-port wizard, typed in page by page; without a kind, the wizard "
+     "for a person at the display",
      wizard::Add},
     {"search", wizard::kSearchUsage,
-     "press Search on the wizard's LPR page: the printers that answer the search (it "
-     "BROADCASTS: lab only); with --pick, the queues of the Nth",
+     "the LPR page's Search: the printers that answer, one a line; --pick N: the Nth one's "
+     "queues. BROADCASTS to 255.255.255.255: runs only in a network lab",
      wizard::Search},
     {"configure", "configure NAME", "open the port's configure dialog", Configure},
     {"delete", "delete NAME", "delete the port and its registry key", Delete},
