@@ -4,6 +4,7 @@
 #include "core/port_table.h"
 #include "core/port_values.h"
 #include "core/state.h"
+#include "core/store.h"
 #include "core/text.h"
 
 namespace core {
@@ -98,6 +99,20 @@ bool RemovePortEntry(const char* name) {
   }
   FreeEntry(p);
   return true;
+}
+
+}  // namespace core
+
+namespace core {
+
+bool CreateWizardPort(const void* block, const char* name, std::uint32_t kind) {
+  char description[kIniTextMax];
+  DefaultDescription(kind, description, sizeof(description));
+  Locked lock;
+  if (AddPortEntry(block, name, description, kind) == nullptr) return false;
+  if (CreatePortRecord(block, name, kind)) return true;
+  RemovePortEntry(name);
+  return false;
 }
 
 }  // namespace core

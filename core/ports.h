@@ -21,3 +21,12 @@ PortEntry* FindPort(const char* name);
 void DefaultDescription(std::uint32_t kind, char* out, std::size_t size);
 
 }  // namespace core
+
+namespace core {
+
+// A port the add-port wizard made: entered in the table with its kind's
+// description and written to its key. A port whose key cannot be written is
+// taken out of the table again, so the two never disagree. Takes the lock.
+bool CreateWizardPort(const void* block, const char* name, std::uint32_t kind);
+
+}  // namespace core

@@ -70,3 +70,54 @@ bool ParseUrl(IppBlock* block) {
 }
 
 }  // namespace core
+
+namespace core {
+namespace {
+
+void CopyPrefix(char* out, std::size_t size, const char* text, std::size_t length) {
+  if (size == 0) return;
+  std::size_t i = 0;
+  for (; i + 1 < size && i < length; ++i) out[i] = text[i];
+  out[i] = '\0';
+}
+
+}  // namespace
+
+void SplitProxySetting(const char* value, char* address, std::size_t address_size, char* port,
+                       std::size_t port_size) {
+  const char* proxy = value;
+  for (const char* h = value; *h != '\0'; ++h) {
+    if ((*h == 'H' || *h == 'h') && EqualNoCaseN(h, "HTTP=", 5)) {
+      proxy = h + 5;
+      break;
+    }
+  }
+  std::size_t end = 0;
+  if (proxy != value)
+    while (proxy[end] != '\0' && proxy[end] != ';') ++end;
+  else
+    while (proxy[end] != '\0') ++end;
+  std::size_t colon = 0;
+  while (colon < end && proxy[colon] != ':') ++colon;
+  CopyPrefix(address, address_size, proxy, colon);
+  if (colon < end)
+    CopyPrefix(port, port_size, proxy + colon + 1, end - colon - 1);
+  else if (port_size > 0)
+    port[0] = '\0';
+}
+
+bool IsDottedQuad(const char* text) {
+  for (int field = 0; field < 4; ++field) {
+    if (field > 0 && *text++ != '.') return false;
+    int digits = 0;
+    unsigned value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+      if (++digits > 3) return false;
+      value = value * 10 + static_cast<unsigned>(*text - '0');
+    }
+    if (digits == 0 || value > 255) return false;
+  }
+  return *text == '\0';
+}
+
+}  // namespace core

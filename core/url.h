@@ -15,3 +15,18 @@ bool ParseUrl(IppBlock* block);
 bool IsHostName(const char* host);
 
 }  // namespace core
+
+namespace core {
+
+// The HTTP proxy of an Internet Settings "ProxyServer" value, split at its
+// first ":" into address and port text (the port empty without a colon).
+// The value is either one proxy for every protocol ("host:port") or a list
+// per protocol ("http=host:port;ftp=..."), whose HTTP entry is taken.
+// Both parts are cut to their buffers.
+void SplitProxySetting(const char* value, char* address, std::size_t address_size, char* port,
+                       std::size_t port_size);
+
+// Four dot-separated decimal fields of 0 to 255, and nothing else.
+bool IsDottedQuad(const char* text);
+
+}  // namespace core

@@ -7,12 +7,14 @@
 
 #include "core/state.h"
 #include "ui/prompts.h"
+#include "ui/wizard.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     core::g_monitor.module = instance;
     InitCommonControls();
     ui::InstallPromptHooks();
+    core::g_monitor.hooks.add_port_wizard = ui::ShowAddPortWizard;
   }
   return TRUE;
 }

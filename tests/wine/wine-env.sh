@@ -27,6 +27,9 @@ export WINEPREFIX=${WINEPREFIX:-$VEXA_BUILD/wineprefix}
 
 # How Wine shows windows; decided by _vexa_wine_choose_display before each
 # run. The prefix is updated, and its server restarted, when it changes.
+# Debian's Wine 8 looks for its own fonts under an invalid path, so it never
+# finds Marlett and draws the caption buttons' glyphs ("r" for the close box)
+# in another font; naming the file (package fonts-wine) in the Fonts key loads it.
 VEXA_WINE_GRAPHICS=null
 _VEXA_CALLER_DISPLAY=${DISPLAY:-}
 _vexa_wine_settings() {
@@ -38,6 +41,9 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Drivers]
 "Graphics"="$VEXA_WINE_GRAPHICS"
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]
+"Marlett (TrueType)"="Z:\\\\usr\\\\share\\\\wine\\\\fonts\\\\marlett.ttf"
 EOS
 }
 

@@ -109,13 +109,27 @@ TEST(QueueQuery, AnAnswerTooBigForTheBufferFails) {
   EXPECT_GT(result, 1024);
 }
 
-// A wizard page's server field and queue list, as FillQueueList sees them.
+// A wizard page's server field and queue list, as the queue query sees
+// them; the page takes the answer when it is posted, as the wizard's does.
 struct Page {
   HWND window = nullptr;
   HWND combo = nullptr;
+  int answers = 0;
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != ui::kQueueAnswerReady) return DefWindowProcA(window, message, wparam, lparam);
+    ui::TakeQueueAnswer(window, wparam);
+    ++reinterpret_cast<Page*>(GetWindowLongPtrA(window, GWLP_USERDATA))->answers;
+    return 0;
+  }
   explicit Page(const char* server) {
-    window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+    WNDCLASSA type{};
+    type.lpfnWndProc = Proc;
+    type.hInstance = GetModuleHandleA(nullptr);
+    type.lpszClassName = "QueueTestPage";
+    RegisterClassA(&type);
+    window = CreateWindowExA(0, "QueueTestPage", "", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     CreateWindowExA(0, "EDIT", server, WS_CHILD, 0, 0, 100, 20, window,
                     reinterpret_cast<HMENU>(ui::kServerAddressField), GetModuleHandleA(nullptr),
                     nullptr);
@@ -138,6 +152,20 @@ struct Page {
     return queues;
   }
   int Selected() const { return static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0)); }
+  // Dispatches this thread's messages until `answers` reaches `count` or
+  // `ms` pass; whether it did.
+  bool Pump(int count, DWORD ms) {
+    return gui::Poll([&] {
+      for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+      return answers >= count;
+    }, ms);
+  }
+  // One query on its worker thread, waited for.
+  void Fill(std::uint16_t port) {
+    int before = answers;
+    ASSERT_TRUE(ui::StartQueueQuery(window, port));
+    EXPECT_TRUE(Pump(before + 1, 8000));
+  }
 };
 
 using Names = std::vector<std::string>;
@@ -146,18 +174,21 @@ const Names kDefaults = {"lp", "lp_p1", "lp_p2", "lp_s1", "sp"};
 TEST(QueueList, ServerPortsBecomeQueueNamesReplacingTheList) {
   Page page(ServerText().c_str());
   page.Add("old");
-  EXPECT_EQ(ui::FillQueueList(page.window, kOnePiece), 0);
+  page.Fill(kOnePiece);
   EXPECT_EQ(page.Queues(), (Names{"lp_p1", "lp_s1"}));
   EXPECT_EQ(page.Selected(), 0);
 
-  ui::FillQueueList(page.window, kPrinterNames);
+  page.Fill(kPrinterNames);
   EXPECT_EQ(page.Queues(), (Names{"lp", "lp"}));
 
   // An answer with no port the monitor knows leaves the list empty, and an
   // empty list is never left to the user.
-  ui::FillQueueList(page.window, kUnknownNames);
+  page.Fill(kUnknownNames);
   EXPECT_EQ(page.Queues(), kDefaults);
   EXPECT_EQ(page.Selected(), 0);
+
+  page.Fill(kThreePieces);
+  EXPECT_EQ(page.Queues(), (Names{"lp_p1", "lp_s1", "lp_p2", "lp_s1", "lp"}));
 }
 
 TEST(QueueList, ASilentServerIsGivenUpAfterFiveTriesAndTheListKept) {
@@ -165,7 +196,7 @@ TEST(QueueList, ASilentServerIsGivenUpAfterFiveTriesAndTheListKept) {
   page.Add("kept");
   page.Add("also kept");
   DWORD start = GetTickCount();
-  ui::FillQueueList(page.window, kSilent);
+  page.Fill(kSilent);
   DWORD took = GetTickCount() - start;
   EXPECT_EQ(page.Queues(), (Names{"kept", "also kept"}));
   EXPECT_EQ(page.Selected(), 0);
@@ -176,19 +207,27 @@ TEST(QueueList, ASilentServerIsGivenUpAfterFiveTriesAndTheListKept) {
   // An empty list gets the defaults even when the query failed; so does a
   // server field that holds no address at all.
   Page empty("not an address");
-  ui::FillQueueList(empty.window, kOnePiece);
+  empty.Fill(kOnePiece);
   EXPECT_EQ(empty.Queues(), kDefaults);
 }
 
-TEST(QueueList, TheQueryRunsOnAThreadOfItsOwn) {
+// The wizard drops a query when its page is reset or closed: the worker,
+// still waiting for a silent server, must then leave the page alone, and
+// a later query's answer must not be mistaken for the dropped one's.
+TEST(QueueList, ADroppedQueryNeverReachesThePage) {
   Page page(ServerText().c_str());
-  ASSERT_TRUE(ui::StartQueueQuery(page.window, kThreePieces));
-  // The thread reaches the list through messages to this thread's windows.
-  gui::Poll([&] {
-    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
-    return page.Queues().size() >= 5;
-  });
-  EXPECT_EQ(page.Queues(), (Names{"lp_p1", "lp_s1", "lp_p2", "lp_s1", "lp"}));
+  page.Add("kept");
+  ASSERT_TRUE(ui::StartQueueQuery(page.window, kSilent));
+  ui::DropQueueQuery();
+  EXPECT_FALSE(page.Pump(1, 6500));
+  EXPECT_EQ(page.Queues(), (Names{"kept"}));
+
+  // A query replaced by the next one: only the second answer arrives.
+  ASSERT_TRUE(ui::StartQueueQuery(page.window, kSilent));
+  ASSERT_TRUE(ui::StartQueueQuery(page.window, kOnePiece));
+  EXPECT_TRUE(page.Pump(1, 3000));
+  EXPECT_EQ(page.Queues(), (Names{"lp_p1", "lp_s1"}));
+  EXPECT_FALSE(page.Pump(2, 6500));
 }
 
 }  // namespace
