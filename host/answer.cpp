@@ -33,7 +33,21 @@ struct Shared {
 };
 Shared g_shared;
 
+// The add-port wizard's frame, known by its Next, Back and picture controls.
+constexpr int kWizardNext = 201;
+constexpr int kWizardBack = 202;
+constexpr int kWizardPicture = 203;
+
 volatile LONG g_reply = static_cast<LONG>(Reply::kNone);
+volatile LONG g_wizard_user = static_cast<LONG>(WizardUser::kNobody);
+volatile LONG g_boxes = 0;
+volatile LONG g_wizards = 0;
+volatile LONG g_wizards_unanswered = 0;
+// The wizard last reported, and whether a person at the display still has
+// time to answer it. The watcher's thread alone uses these.
+HWND g_wizard = nullptr;
+DWORD g_wizard_since = 0;
+bool g_wizard_waits = false;
 PromptSeen volatile g_on_prompt = nullptr;
 HANDLE g_watcher = nullptr;
 // Windows already reported: one stays listed until it is destroyed.
@@ -91,13 +105,23 @@ BOOL CALLBACK CollectButton(HWND child, LPARAM param) {
   return TRUE;
 }
 
-// The button for the reply, or else the box's only button, or else its
-// default one: an OK-only box answered "cancel" still gets closed. The
-// default is read from the buttons' styles; Wine's DM_GETDEFID names IDOK
-// even in a Yes/No box that has no such button.
+// A box without the reply's button may still have one that says the same:
+// a Yes/No question answered "cancel" is refused, not given its default Yes.
+int SameMeaning(Reply reply) {
+  if (reply == Reply::kCancel) return IDNO;
+  if (reply == Reply::kNo) return IDCANCEL;
+  return 0;
+}
+
+// The button for the reply, or one that means the same, or else the box's
+// only button, or else its default one: an OK-only box answered "cancel"
+// still gets closed. The default is read from the buttons' styles; Wine's
+// DM_GETDEFID names IDOK even in a Yes/No box that has no such button.
 int ChooseButton(HWND box, Reply reply) {
   int wanted = ButtonFor(reply);
   if (Visible(GetDlgItem(box, wanted))) return wanted;
+  int same = SameMeaning(reply);
+  if (same && Visible(GetDlgItem(box, same))) return same;
   Buttons buttons;
   EnumChildWindows(box, CollectButton, reinterpret_cast<LPARAM>(&buttons));
   if (buttons.count == 1) return buttons.only;
@@ -159,6 +183,38 @@ void Press(HWND dialog, int button) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
 
+bool IsWizard(HWND dialog) {
+  return HasControl(dialog, kWizardNext, "Button") && HasControl(dialog, kWizardBack, "Button") &&
+         HasControl(dialog, kWizardPicture, nullptr) && HasControl(dialog, IDCANCEL, "Button");
+}
+
+// As a click on the wizard's own Cancel button: on the printer URL page
+// that also stops a connection test before the wizard closes.
+void PressCancelButton(HWND wizard) { PostMessageA(GetDlgItem(wizard, IDCANCEL), BM_CLICK, 0, 0); }
+
+void VisitWizard(HWND wizard, Reply reply, bool unseen) {
+  auto user = static_cast<WizardUser>(InterlockedCompareExchange(&g_wizard_user, 0, 0));
+  if (user == WizardUser::kDriver || (user == WizardUser::kPerson && reply == Reply::kNone))
+    return;
+  if (wizard != g_wizard) {
+    g_wizard = wizard;
+    g_wizard_since = GetTickCount();
+    g_wizard_waits = reply == Reply::kNone;
+    InterlockedIncrement(&g_wizards);
+    console::Out("wizard: %s", WindowText(wizard).c_str());
+    if (reply == Reply::kNone || reply == Reply::kWait) return;
+    PressCancelButton(wizard);
+    if (unseen) console::Out("answered cancel: no display; see --answer");
+    return;
+  }
+  if (!g_wizard_waits || GetTickCount() - g_wizard_since < kUnansweredWizardMs) return;
+  g_wizard_waits = false;
+  InterlockedIncrement(&g_wizards_unanswered);
+  PressCancelButton(wizard);
+  console::Out("answered cancel: nobody answered the wizard in %lu s; see --answer",
+               kUnansweredWizardMs / 1000);
+}
+
 void AnswerPrompt(HWND dialog, int prompt, Reply reply) {
   bool positive = reply == Reply::kOk || reply == Reply::kYes || reply == Reply::kRetry;
   bool negative = reply == Reply::kCancel || reply == Reply::kNo;
@@ -196,9 +252,14 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
     console::Out("box: %s | %s", WindowText(window).c_str(),
                  WindowText(GetDlgItem(window, kBoxTextId)).c_str());
     g_seen.push_back(window);
+    InterlockedIncrement(&g_boxes);
     if (reply == Reply::kNone || reply == Reply::kWait) return TRUE;
     if (int button = ChooseButton(window, reply)) Press(window, button);
     if (unseen) console::Out("answered cancel: no display; see --answer");
+    return TRUE;
+  }
+  if (IsWizard(window)) {
+    VisitWizard(window, reply, unseen);
     return TRUE;
   }
   int prompt = PromptId(window);
@@ -214,6 +275,7 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
 
 DWORD WINAPI WatchWindows(LPVOID) {
   for (;;) {
+    if (g_wizard && !IsWindow(g_wizard)) g_wizard = nullptr;
     EnumWindows(VisitWindow, 0);
     Sleep(kPollMs);
   }
@@ -285,5 +347,13 @@ void SetCredentials(const char* user, const char* password) {
 }
 
 void OnPrompt(PromptSeen callback) { g_on_prompt = callback; }
+
+void SetWizardUser(WizardUser user) { InterlockedExchange(&g_wizard_user, static_cast<LONG>(user)); }
+
+Seen Counts() {
+  return Seen{InterlockedCompareExchange(&g_boxes, 0, 0),
+              InterlockedCompareExchange(&g_wizards, 0, 0),
+              InterlockedCompareExchange(&g_wizards_unanswered, 0, 0)};
+}
 
 }  // namespace host::answer

@@ -30,6 +30,28 @@ void Watch();
 // fields. A null user forgets them.
 void SetCredentials(const char* user, const char* password);
 
+// Who answers the add-port wizard. A driver (add lpr|ipp|raw, search) goes
+// through it itself: the watcher neither reports nor closes it. A person
+// (add) has it to themselves unless --answer says otherwise. Nobody (the
+// wizard AddPort opens by itself): it is reported ("wizard: TITLE") and
+// closed with its Cancel button, at once for any reply but wait (and
+// without a reply where there is no display), after kUnansweredWizardMs
+// when a person could answer it but does not. Wait leaves it up, as it
+// leaves boxes.
+enum class WizardUser { kNobody, kDriver, kPerson };
+void SetWizardUser(WizardUser user);
+inline constexpr unsigned long kUnansweredWizardMs = 5000;
+
+// What the watcher has reported since the process started. A command
+// compares the counts from before and after a call to learn what the
+// monitor showed meanwhile.
+struct Seen {
+  long boxes;
+  long wizards;
+  long wizards_unanswered;  // of those, closed because nobody answered
+};
+Seen Counts();
+
 // Called on the watcher's thread when a prompt first shows, after its line
 // and before it is answered; null for none.
 using PromptSeen = void (*)(int dialog_id);

@@ -9,6 +9,7 @@
 #include "host/console.h"
 #include "host/print.h"
 #include "host/spooler.h"
+#include "host/wizard.h"
 
 namespace host::commands {
 namespace {
@@ -140,26 +141,25 @@ Outcome Ports(const Words& args) {
 
 // --- port commands ----------------------------------------------------------
 
+// Without a window AddPort takes in one new port key; with none left it
+// opens the wizard, which the box watcher closes (see answer::Set).
 Outcome Import(const Words& args) {
   if (!args.empty()) return Usage("import");
   if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
   if (!spooler::Table().AddPort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
   Text monitor_name(spooler::kMonitorName);
-  return FromMonitor(spooler::Table().AddPort(nullptr, nullptr, monitor_name.get()),
-                     "no new port key to import");
-}
-
-Outcome Add(const Words& args) {
-  if (!args.empty()) return Usage("add");
-  // Without a display the wizard would wait for a person who cannot see it.
-  if (!answer::HaveDisplay())
-    return Failed(0, "the add-port wizard needs a display (run with DISPLAY set); "
-                     "'import' adds a port from its registry key");
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
-  if (!spooler::Table().AddPort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
-  Text monitor_name(spooler::kMonitorName);
-  return FromMonitor(spooler::Table().AddPort(nullptr, spooler::Owner(), monitor_name.get()),
-                     "no port added");
+  answer::Seen before = answer::Counts();
+  if (spooler::Table().AddPort(nullptr, nullptr, monitor_name.get())) return Ok();
+  DWORD error = GetLastError();
+  answer::Seen after = answer::Counts();
+  std::string what = "no new port key to import";
+  if (after.wizards_unanswered > before.wizards_unanswered)
+    what += ": the add-port wizard opened and nobody answered it within " +
+            std::to_string(answer::kUnansweredWizardMs / 1000) +
+            " s, so it was cancelled (see --answer)";
+  else if (after.wizards > before.wizards)
+    what += ": the add-port wizard opened and was cancelled";
+  return Failed(error, what);
 }
 
 Outcome Configure(const Words& args) {
@@ -457,8 +457,18 @@ struct Command {
 constexpr Command kCommands[] = {
     {"install", kInstallUsage, "register the monitor with the stand-in spooler", Install},
     {"ports", kPortsUsage, "list the ports, as the spooler's EnumPorts sees them", Ports},
-    {"import", "import", "add the port of one new key under the monitor's Ports key", Import},
-    {"add", "add", "open the add-port wizard (needs a display)", Add},
+    {"import", "import",
+     "add the port of one new key under the monitor's Ports key (with none left AddPort opens "
+     "the wizard: see --answer)",
+     Import},
+    {"add", wizard::kAddUsage,
+     "make a port in the add-port wizard, typed in page by page; without a kind, the wizard "
+     "for a person at the display",
+     wizard::Add},
+    {"search", wizard::kSearchUsage,
+     "the LPR page's Search: the printers that answer, one a line; --pick N: the Nth one's "
+     "queues. BROADCASTS to 255.255.255.255: runs only in a network lab",
+     wizard::Search},
     {"configure", "configure NAME", "open the port's configure dialog", Configure},
     {"delete", "delete NAME", "delete the port and its registry key", Delete},
     {"open", "open NAME", "open and close the port, as the spooler does", Open},

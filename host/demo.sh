@@ -1,57 +1,45 @@
 #!/bin/bash
-# What ./vexa demo shows: the monitor registered with the stand-in spooler,
-# three ports written to the registry with Wine's reg, brought in through
-# AddPort (import), and listed as the spooler lists them; then a document
-# printed through a pass-through port into a file, and through the Raw, LPR
-# and IPP ports to p910nd, LPRng and cupsd on loopback.
+# What ./vexa demo shows: the monitor registered with the stand-in spooler;
+# p910nd, LPRng and cupsd started on loopback; an LPR, an IPP and a Raw
+# port made in the add-port wizard, gone through page by page as a person
+# goes through it (the IPP page tests its printer before it lets you on);
+# the ports listed as the spooler lists them; then a document printed
+# through a pass-through port into a file, and through the three ports.
 set -euo pipefail
 source "$(dirname "$0")/../tests/wine/wine-env.sh"
 
 PORTS='HKLM\System\CurrentControlSet\Control\Print\Monitors\Vexa Network Printer Port\Ports'
-reg() { "$WINELOADER" reg "$@" </dev/null >/dev/null 2>&1; }
 step() { printf '\n== %s\n' "$*"; }
 
 step "register the monitor with the stand-in spooler"
 vexa_spool install
 vexa_reset_ports
 
-create_keys() {
-  reg add "$PORTS\\Demo_LPR" /v PrintMode /t REG_DWORD /d 0 /f
-  reg add "$PORTS\\Demo_LPR" /v HostName /d 127.0.0.1 /f
-  reg add "$PORTS\\Demo_LPR" /v PortName /d lp /f
-  reg add "$PORTS\\Demo_LPR" /v PortNum /t REG_DWORD /d 515 /f
-  reg add "$PORTS\\Demo_IPP" /v PrintMode /t REG_DWORD /d 1 /f
-  reg add "$PORTS\\Demo_IPP" /v URL /d ipp://127.0.0.1:8631/printers/q /f
-  reg add "$PORTS\\Demo_IPP" /v Language /d en-us /f
-  reg add "$PORTS\\Demo_Raw" /v PrintMode /t REG_DWORD /d 2 /f
-  reg add "$PORTS\\Demo_Raw" /v HostName /d 127.0.0.1 /f
-  reg add "$PORTS\\Demo_Raw" /v PortNum /t REG_DWORD /d 9101 /f
-  reg add "$PORTS\\Demo_LPR" /v NonRFCPorts /t REG_DWORD /d 0 /f
-}
+step "start real print servers on loopback: p910nd (Raw), LPRng (LPR) and cupsd (IPP)"
+source "$(dirname "$0")/../tests/peers/peers.sh"
+demo_dir=$(mktemp -d)
+chmod 755 "$demo_dir"
+trap 'peer_stop_all; rm -rf "$demo_dir"' EXIT
+# The wizard's Raw page proposes port 9100: p910nd's printer 0.
+peer_raw "$demo_dir/p910nd" 0
+peer_lpd "$demo_dir/lpd" 515 lp
+peer_ipp "$demo_dir/cups" 8631
+echo "listening: 127.0.0.1:9100, 127.0.0.1:515, ipp://127.0.0.1:8631/printers/q"
 
-# One long-lived spooler: it starts with no ports, the keys appear while it
-# runs, and each AddPort without a window takes in one new key; the fourth
-# finds none left, and the session's exit status says so.
-step "a spooler session; its port table starts empty"
-{
-  echo 'ports --level 2'
-  sleep 1
-  create_keys
-  echo 'import'
-  echo 'import'
-  echo 'import'
-  echo 'import'
-  echo 'ports --level 2'
-} | vexa_spool - | sed 's/\t/  |  /g' || true  # the fourth import finds nothing: exit status 1
+step "add three ports in the add-port wizard, page by page"
+vexa_spool --answer cancel add lpr 127.0.0.1 lp --name Demo_LPR
+vexa_spool --answer cancel add ipp ipp://127.0.0.1:8631/printers/q --name Demo_IPP
+vexa_spool --answer cancel add raw 127.0.0.1 --name Demo_Raw
 
-step "the port keys as reg shows them"
+step "the ports as the spooler lists them"
+vexa_spool ports --level 2 | sed 's/\t/  |  /g'
+
+step "the port keys the wizard wrote, as reg shows them"
 "$WINELOADER" reg query "$PORTS" /s </dev/null 2>/dev/null | tr -d '\r' | grep -v '^$'
 
 step "print a document through a pass-through port to a file"
 # --output names a file that is no port of the monitor's: the job passes
 # through to that file, as the spooler's "print to file" does.
-demo_dir=$(mktemp -d)
-trap 'rm -rf "$demo_dir"' EXIT
 cat >"$demo_dir/sample.txt" <<'TEXT'
 Vexa Network Printer Port - sample document
 Line 2: printed through the stand-in Windows 95 spooler.
@@ -63,12 +51,7 @@ vexa_spool print Demo_LPR "$(winpath "$demo_dir/sample.txt")" \
 cat "$demo_dir/sample.out"
 cmp "$demo_dir/sample.txt" "$demo_dir/sample.out" && echo "cmp: the file holds exactly the document's bytes"
 
-step "print it to real print servers: p910nd (Raw), LPRng (LPR) and cupsd (IPP)"
-source "$(dirname "$0")/../tests/peers/peers.sh"
-trap 'peer_stop_all; rm -rf "$demo_dir"' EXIT
-peer_raw "$demo_dir/p910nd" 1
-peer_lpd "$demo_dir/lpd" 515 lp
-peer_ipp "$demo_dir/cups" 8631
+step "print it through the three ports: p910nd (Raw), LPRng (LPR) and cupsd (IPP)"
 vexa_spool --answer cancel print Demo_Raw "$(winpath "$demo_dir/sample.txt")" --document "Sample document"
 cmp "$demo_dir/sample.txt" "$demo_dir/p910nd/raw.out" &&
   echo "cmp: p910nd received exactly the document's bytes"

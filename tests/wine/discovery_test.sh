@@ -127,6 +127,24 @@ for test in ListsEachHarlunePrinterOnceAndHandsBackTheChosenOne ColumnClicksSort
   run "SearchLab.$test"
 done
 
+# --- vexaspool search: the wizard's Search button, a pick, its queue list ----------
+# Agents a and c share a hardware address, so the first row is whichever
+# answered first: both get a print server that names LPT1 and COM1.
+lan_queue_server c "$LAN_DIR/query-c" 10.77.0.13:19541:one || refuse "no print server on c"
+spool_in_lab() {
+  lan_check_isolated || refuse "the lab is not isolated"
+  lan_exec timeout 120 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" --ensure-installed \
+    --answer cancel "$@" </dev/null 2>&1
+}
+out=$(spool_in_lab search --wait 2000 --pick 1)
+first=$(head -1 <<<"$out" | cut -f1)
+expect "search --pick 1: the rows, then the queues the first printer's server offers" \
+  "$first	00:80:77:12:34:56	$([ "$first" = 10.77.0.11 ] && echo "Harlune LX-4020 network printer" || echo "HARLUNE LX-4020 second interface")
+10.77.0.14	00:80:77:aa:bb:01	${long_description:0:127}
+10.77.0.15	4e:55:4c:4c:00:00	Harlune LX-100 no hardware address
+lp_p1
+lp_s1" "$out"
+
 need lan_responder hostile 10.77.1.1 1 hostile
 hostile=${LAN_PIDS[-1]}
 need lan_responder hrdevice 10.77.1.2 1 hrdevice
