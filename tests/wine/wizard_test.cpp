@@ -241,7 +241,11 @@ class Wizard : public ::testing::Test {
         continue;
       }
       gui::Settle(frame_, 500);
-      if (!IsWindow(frame_)) continue;
+      // Ended, or ending: EndDialog leaves the frame up until its loop returns.
+      if (!IsWindow(frame_) || ui::g_wizard.current >= ui::kWizFinished) {
+        WaitForSingleObject(modal_->thread, 5000);
+        continue;
+      }
       if (HWND box = VisibleBox()) {
         std::string text = gui::ControlText(box, 0xFFFF);
         trace_ << "box:" << text << " ";
@@ -472,6 +476,30 @@ TEST_F(Wizard, IppPagesFollowTheLineTheProxyAndTheConnectionTest) {
                          ") 5*() end:1");
   const std::string values = "PrintMode=1 URL=" + closed + " UseProxy=0 Language=de-de Chunked=0 ";
   EXPECT_EQ(Values(closed.substr(0, 38), values), values);
+}
+
+// A port whose key cannot be written (a non-volatile key cannot live under
+// a volatile one) is refused and leaves no entry behind; and while one
+// wizard is open, AddPort opens no second one.
+TEST_F(Wizard, APortThatCannotBeSavedIsTakenBackAndASecondWizardIsRefused) {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, core::g_monitor.ports_key);
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, core::g_monitor.ports_key, 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  Open();
+  {
+    wine_test::AnsweredBoxes boxes;
+    char monitor[] = "Vexa Test Network Printer Port";
+    EXPECT_TRUE(table_->AddPort(nullptr, GetDesktopWindow(), monitor));
+    EXPECT_EQ(boxes.text, "IDS_ADD_PORT_LIMIT");
+  }
+  Run("kind raw;next;type 245 10.0.0.7;next;next;next");
+  EXPECT_EQ(Trace(), "0 13 1(10.0.0.7_9100) 14* end:0");
+  core::Locked lock;
+  EXPECT_EQ(core::FindPort("10.0.0.7_9100"), nullptr);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, core::g_monitor.ports_key);
 }
 
 // With the shipped texts every page shows its texts whole; each is saved

@@ -22,6 +22,7 @@
 #include "resources/discovery.h"
 #include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
+#include "ui/layout_tables.h"
 #include "tests/wine/lab/lab.h"
 #include "ui/search_dialog.h"
 
@@ -120,6 +121,7 @@ TEST_F(SearchLab, ListsEachHarlunePrinterOnceAndHandsBackTheChosenOne) {
   EXPECT_EQ(Cell(1, 2), kLongDescription.substr(0, 127));
   EXPECT_EQ(Cell(2, 2), "Harlune LX-100 no hardware address");
   EXPECT_EQ(SendMessageA(list_, LVM_GETITEMSTATE, 0, LVIS_SELECTED), LVIS_SELECTED);
+  EXPECT_EQ(gui::ClippedTexts(dialog_, ui::kSearchLayout), "");
   EXPECT_TRUE(gui::SaveScreenshot(dialog_, "search_dialog"));
 
   // The same request went to each of the user's addresses, on port 161.
