@@ -412,10 +412,12 @@ std::string Pick(Drive* drive, HWND search, HWND page, const std::string& row) {
   }
   std::vector<std::string> names = before;
   LRESULT selected = 0;
-  // The query empties the list first and selects the first name last.
+  // The query empties the list first and selects the first name last. The
+  // names are read one message at a time, so a read can straddle the
+  // refill: a list counts only when two reads in a row agree.
   for (start = GetTickCount(); GetTickCount() - start < kQueueListMs; Sleep(kPollMs)) {
     names = QueueNames(combo, &selected);
-    if (names != before && selected == 0) break;
+    if (names != before && selected == 0 && names == QueueNames(combo, nullptr)) break;
   }
   for (const std::string& name : names) console::Out("%s", name.c_str());
   return "";
