@@ -1,0 +1,23 @@
+// The four tab pages of the e-mail configure dialog (373): SMTP server and
+// sender (374), destinations and mail division (376), mail body and
+// encoding (384), SMTP authentication (387). Each is created with the
+// dialog's loaded port entry as its parameter, shows and changes that
+// entry's E-mail block, and answers the dialog's messages: kWizPrepare and
+// kWizShown around being shown, kCfgValidate to check its fields and store
+// them into the block (answer 1, or 0 after a message).
+#pragma once
+#include <windows.h>
+
+namespace ui {
+
+INT_PTR CALLBACK MailServerPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK MailDestinationsPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK MailTextPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK MailAuthPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
+
+// After the dialog wrote the settings: when the destinations changed since
+// the last write, they join the address history, and the page offers the
+// history anew. `page` is the destinations page.
+void SaveChangedDestinations(HWND page);
+
+}  // namespace ui
