@@ -11,7 +11,6 @@
 #include "resources/mail.h"
 #include "ui/address_book.h"
 #include "ui/layout.h"
-#include "ui/layout_tables.h"
 #include "ui/mail_checks.h"
 #include "ui/wizard.h"
 
@@ -38,18 +37,17 @@ constexpr int kCheckHeight = 20;
 // also draws a gap after the mark and a focus frame around the text.
 constexpr int kCheckTextGap = 12;
 
-// What a page keeps while it lives; freed when its window goes.
-struct MailPage {
-  core::MailBlock* mail;
-  const LayoutTable* layout;
-  int first_field;
-  // Texts the page puts into its own fields are no change of the user's.
+// The e-mail dialog's pages. One configure dialog is open at a time, and
+// a page's DWLP_USER belongs to the dialog, so what the pages keep is here.
+struct MailPages {
+  core::MailBlock* mail;  // of the dialog's loaded settings
+  HWND destinations;      // the destinations page
+  // Texts the pages put into their own fields are no change of the user's.
   bool filling;
   bool destinations_changed;
   bool division_offered;  // the monitor's "DIVIDEFILE" is set
 };
-
-MailPage* PageOf(HWND page) { return reinterpret_cast<MailPage*>(GetWindowLongPtrA(page, DWLP_USER)); }
+constinit MailPages g_pages = {};
 
 HWND Control(HWND page, int id) { return GetDlgItem(page, id); }
 bool Checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
@@ -57,8 +55,7 @@ void Enable(HWND page, int id, bool enabled) { EnableWindow(Control(page, id), e
 
 // Every change the user makes can be applied.
 void MarkChanged(HWND page) {
-  MailPage* state = PageOf(page);
-  if (state != nullptr && state->filling) return;
+  if (g_pages.filling) return;
   EnableWindow(GetDlgItem(GetParent(page), kApplyButton), TRUE);
 }
 
@@ -111,15 +108,16 @@ void EnableDivisionSize(HWND page, bool enabled) {
   for (int id : kDivisionSize) Enable(page, id, enabled);
 }
 
-void DestinationsInit(HWND page, MailPage* state) {
-  core::MailBlock* mail = state->mail;
+void DestinationsInit(HWND page, core::MailBlock* mail) {
+  g_pages.destinations = page;
+  g_pages.destinations_changed = false;
   HWND combo = Control(page, IDC_TO_COMBO);
   LoadAddressHistory(combo);
   SendMessageA(combo, CB_LIMITTEXT, core::kAddressChars, 0);
   ListDestinations(page, mail->ToAddr);
 
-  state->division_offered = core::ReadMonitorDword("DIVIDEFILE", 0) != 0;
-  if (!state->division_offered) {
+  g_pages.division_offered = core::ReadMonitorDword("DIVIDEFILE", 0) != 0;
+  if (!g_pages.division_offered) {
     // Without it the division is no feature of this installation: the
     // port keeps its loaded DivideFile and DivideSize untouched.
     for (int id : kDivisionControls) {
@@ -136,10 +134,9 @@ void DestinationsInit(HWND page, MailPage* state) {
   EnableDivisionSize(page, mail->DivideFile != 0);
 }
 
-bool DestinationsValidate(HWND page, MailPage* state) {
-  core::MailBlock* mail = state->mail;
+bool DestinationsValidate(HWND page, core::MailBlock* mail) {
   if (!JoinDestinations(page, mail->ToAddr, sizeof(mail->ToAddr))) return false;
-  if (!state->division_offered || mail->DivideFile == 0) return true;
+  if (!g_pages.division_offered || mail->DivideFile == 0) return true;
   char text[kDivideDigits + 2];
   GetDlgItemTextA(page, IDC_DIVIDE_SIZE, text, sizeof(text));
   std::int32_t size = core::ParseNumber(text, 10);
@@ -152,16 +149,16 @@ bool DestinationsValidate(HWND page, MailPage* state) {
   return true;
 }
 
-void DestinationsCommand(HWND page, MailPage* state, int id, int code) {
+void DestinationsCommand(HWND page, core::MailBlock* mail, int id, int code) {
   if (id == IDC_MAIL_ADD && code == BN_CLICKED && AddDestination(page)) {
-    state->destinations_changed = true;
+    g_pages.destinations_changed = true;
     MarkChanged(page);
   } else if (id == IDC_MAIL_DELETE && code == BN_CLICKED && DeleteDestination(page)) {
-    state->destinations_changed = true;
+    g_pages.destinations_changed = true;
     MarkChanged(page);
   } else if (id == IDC_CHK_DIVIDE && code == BN_CLICKED) {
-    state->mail->DivideFile = Checked(page, IDC_CHK_DIVIDE) ? 1 : 0;
-    EnableDivisionSize(page, state->mail->DivideFile != 0);
+    mail->DivideFile = Checked(page, IDC_CHK_DIVIDE) ? 1 : 0;
+    EnableDivisionSize(page, mail->DivideFile != 0);
     MarkChanged(page);
   } else if (id == IDC_DIVIDE_SIZE && code == EN_CHANGE) {
     MarkChanged(page);
@@ -255,50 +252,27 @@ void AuthCommand(HWND page, core::MailBlock* mail, int id, int code) {
 
 enum class Kind { kServer, kDestinations, kText, kAuth };
 
-struct PageKind {
-  const LayoutTable* layout;
-  int first_field;
-};
+constexpr int kFirstFields[] = {IDC_SMTP_SERVER, IDC_TO_COMBO, IDC_CHK_MAIL, IDC_CHK_AUTH};
 
-const PageKind& KindOf(Kind kind) {
-  static constexpr PageKind kKinds[] = {
-      {&kMailPage3Layout, IDC_SMTP_SERVER},
-      {&kMailPage4Layout, IDC_TO_COMBO},
-      {&kMailPage5Layout, IDC_CHK_MAIL},
-      {&kMailPage6Layout, IDC_CHK_AUTH},
-  };
-  return kKinds[static_cast<int>(kind)];
-}
-
-bool OpenPage(HWND page, Kind kind, LPARAM port) {
+void OpenPage(HWND page, Kind kind, LPARAM port) {
   auto* entry = reinterpret_cast<core::PortEntry*>(port);
-  auto* state = static_cast<MailPage*>(core::Alloc(sizeof(MailPage)));
-  if (state == nullptr || entry == nullptr || entry->block == nullptr) {
-    core::Free(state);
-    return false;
-  }
-  state->mail = core::Mail(entry);
-  state->layout = KindOf(kind).layout;
-  state->first_field = KindOf(kind).first_field;
-  state->filling = true;
-  SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-  ApplyDialogLayout(page, DialogFont(page), *state->layout);
+  g_pages.mail = core::Mail(entry);
+  g_pages.filling = true;
   switch (kind) {
-    case Kind::kServer: ServerInit(page, state->mail); break;
-    case Kind::kDestinations: DestinationsInit(page, state); break;
-    case Kind::kText: TextInit(page, state->mail); break;
-    case Kind::kAuth: AuthInit(page, state->mail); break;
+    case Kind::kServer: ServerInit(page, g_pages.mail); break;
+    case Kind::kDestinations: DestinationsInit(page, g_pages.mail); break;
+    case Kind::kText: TextInit(page, g_pages.mail); break;
+    case Kind::kAuth: AuthInit(page, g_pages.mail); break;
   }
-  state->filling = false;
-  return true;
+  g_pages.filling = false;
 }
 
-bool Validate(HWND page, Kind kind, MailPage* state) {
+bool Validate(HWND page, Kind kind) {
   switch (kind) {
-    case Kind::kServer: return ServerValidate(page, state->mail);
-    case Kind::kDestinations: return DestinationsValidate(page, state);
+    case Kind::kServer: return ServerValidate(page, g_pages.mail);
+    case Kind::kDestinations: return DestinationsValidate(page, g_pages.mail);
     case Kind::kText: return true;  // every change was stored as it was made
-    case Kind::kAuth: AuthValidate(page, state->mail); return true;
+    case Kind::kAuth: AuthValidate(page, g_pages.mail); return true;
   }
   return true;
 }
@@ -308,27 +282,25 @@ INT_PTR MailPageProc(Kind kind, HWND page, UINT message, WPARAM wparam, LPARAM l
     OpenPage(page, kind, lparam);
     return FALSE;  // the dialog sets the focus
   }
-  MailPage* state = PageOf(page);
-  if (state == nullptr) return FALSE;
+  if (g_pages.mail == nullptr) return FALSE;
   switch (message) {
     case kWizShown:
-      if (GetFocus() != GetDlgItem(GetParent(page), kTabControl)) SelectField(page, state->first_field);
+      if (GetFocus() != GetDlgItem(GetParent(page), kTabControl)) SelectField(page, kFirstFields[static_cast<int>(kind)]);
       return TRUE;
-    case kCfgValidate:
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, Validate(page, kind, state) ? 1 : 0);
-      return TRUE;
+    case kCfgValidate: {
+      // The answer is both the procedure's result and the message's.
+      INT_PTR valid = Validate(page, kind) ? 1 : 0;
+      SetWindowLongPtrA(page, DWLP_MSGRESULT, valid);
+      return valid;
+    }
     case WM_COMMAND: {
       int id = LOWORD(wparam), code = HIWORD(wparam);
       if (kind == Kind::kServer && id != IDC_MAIL_VERSION && code == EN_CHANGE) MarkChanged(page);
-      if (kind == Kind::kDestinations) DestinationsCommand(page, state, id, code);
-      if (kind == Kind::kText) TextCommand(page, state->mail, id, code);
-      if (kind == Kind::kAuth) AuthCommand(page, state->mail, id, code);
+      if (kind == Kind::kDestinations) DestinationsCommand(page, g_pages.mail, id, code);
+      if (kind == Kind::kText) TextCommand(page, g_pages.mail, id, code);
+      if (kind == Kind::kAuth) AuthCommand(page, g_pages.mail, id, code);
       return TRUE;
     }
-    case WM_NCDESTROY:
-      SetWindowLongPtrA(page, DWLP_USER, 0);
-      core::Free(state);
-      return FALSE;
   }
   return FALSE;
 }
@@ -338,26 +310,25 @@ INT_PTR MailPageProc(Kind kind, HWND page, UINT message, WPARAM wparam, LPARAM l
 INT_PTR CALLBACK MailServerPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   return MailPageProc(Kind::kServer, page, message, wparam, lparam);
 }
-INT_PTR CALLBACK MailDestinationsPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR CALLBACK MailDestinationPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   return MailPageProc(Kind::kDestinations, page, message, wparam, lparam);
 }
-INT_PTR CALLBACK MailTextPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR CALLBACK MailBodyPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   return MailPageProc(Kind::kText, page, message, wparam, lparam);
 }
 INT_PTR CALLBACK MailAuthPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   return MailPageProc(Kind::kAuth, page, message, wparam, lparam);
 }
 
-void SaveChangedDestinations(HWND page) {
-  MailPage* state = PageOf(page);
-  if (state == nullptr || !state->destinations_changed) return;
+void MailBeforeWrite() {
+  if (g_pages.destinations == nullptr || !g_pages.destinations_changed) return;
   auto* written = static_cast<AddressList*>(core::Alloc(sizeof(AddressList)));
   if (written == nullptr) return;
-  CopyDestinations(page, written);
+  CopyDestinations(g_pages.destinations, written);
   SaveAddressHistory(written);
   core::Free(written);
-  LoadAddressHistory(Control(page, IDC_TO_COMBO));
-  state->destinations_changed = false;
+  LoadAddressHistory(Control(g_pages.destinations, IDC_TO_COMBO));
+  g_pages.destinations_changed = false;
 }
 
 }  // namespace ui

@@ -11,13 +11,13 @@
 namespace ui {
 
 INT_PTR CALLBACK MailServerPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
-INT_PTR CALLBACK MailDestinationsPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
-INT_PTR CALLBACK MailTextPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK MailDestinationPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK MailBodyPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
 INT_PTR CALLBACK MailAuthPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
 
-// After the dialog wrote the settings: when the destinations changed since
-// the last write, they join the address history, and the page offers the
-// history anew. `page` is the destinations page.
-void SaveChangedDestinations(HWND page);
+// Just before the dialog writes the settings: when the destinations changed
+// since the last write, they join the address history, and the
+// destinations page offers the history anew.
+void MailBeforeWrite();
 
 }  // namespace ui

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ini.h"
 #include "core/passwords.h"
 #include "core/state.h"
 #include "resources/mail.h"
@@ -52,20 +53,37 @@ LRESULT CALLBACK AnswerBox(int code, WPARAM wparam, LPARAM lparam) {
 struct Hosted {
   int template_id;
   DLGPROC proc;
+  const ui::LayoutTable* layout;
   core::PortEntry* port;
   HWND page;
+  HFONT font;  // the dialog's, from NIMDLG.INI
 };
+Hosted g_hosted;
+
+// As the tabbed dialog does: the page is laid out before its procedure
+// sees WM_INITDIALOG.
+INT_PTR CALLBACK HostedPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    ui::ApplyDialogLayout(page, g_hosted.font, *g_hosted.layout);
+    lparam = reinterpret_cast<LPARAM>(g_hosted.port);
+  }
+  return g_hosted.proc(page, message, wparam, lparam);
+}
 
 INT_PTR CALLBACK HostProc(HWND host, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     auto* hosted = reinterpret_cast<Hosted*>(lparam);
     hosted->page = CreateDialogParamA(core::g_monitor.module, MAKEINTRESOURCEA(hosted->template_id), host,
-                                      hosted->proc, reinterpret_cast<LPARAM>(hosted->port));
+                                      HostedPageProc, 0);
     ShowWindow(hosted->page, SW_SHOW);
     SendMessageA(hosted->page, ui::kWizShown, 0, 0);
     return FALSE;
   }
   if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) EndDialog(host, 0);
+  if (message == WM_GETFONT && g_hosted.font != nullptr) {
+    SetWindowLongPtrA(host, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(g_hosted.font));
+    return TRUE;
+  }
   return FALSE;
 }
 
@@ -92,17 +110,19 @@ class MailPages : public ::testing::Test {
     return modal_->dialog;
   }
   // Shows the page with template `id` in the host and returns the page.
-  HWND Open(int id, DLGPROC proc) {
-    hosted_ = {id, proc, &port_, nullptr};
-    Show([this] { return DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_TEST_HOST), nullptr, HostProc,
-                                         reinterpret_cast<LPARAM>(&hosted_)); },
+  HWND Open(int id, DLGPROC proc, const ui::LayoutTable& layout) {
+    char ini[MAX_PATH];
+    core::IniPath(core::kDialogIni, ini, sizeof(ini));
+    g_hosted = {id, proc, &layout, &port_, nullptr, ui::CreateIniFont(nullptr, "DEFAULT", ini)};
+    Show([] { return DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_TEST_HOST), nullptr, HostProc,
+                                     reinterpret_cast<LPARAM>(&g_hosted)); },
          {.caption = "host"});
-    EXPECT_NE(hosted_.page, nullptr);
-    return hosted_.page;
+    EXPECT_NE(g_hosted.page, nullptr);
+    return g_hosted.page;
   }
   // What leaving the tab answers, after the boxes it showed.
   std::string Validate() {
-    LRESULT valid = SendMessageA(hosted_.page, kCfgValidate, 0, 0);
+    LRESULT valid = SendMessageA(g_hosted.page, kCfgValidate, 0, 0);
     return Boxes() + "valid:" + std::to_string(valid);
   }
   std::string Boxes() {
@@ -115,7 +135,7 @@ class MailPages : public ::testing::Test {
   // and "A@x" either way.
   std::string Listed() {
     std::vector<std::string> all;
-    HWND list = GetDlgItem(hosted_.page, IDC_TO_LIST);
+    HWND list = GetDlgItem(g_hosted.page, IDC_TO_LIST);
     for (int i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
       char text[80] = "";
       SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
@@ -130,12 +150,12 @@ class MailPages : public ::testing::Test {
   void Close() {
     PostMessageA(modal_->dialog, WM_COMMAND, IDCANCEL, 0);
     modal_->End();
+    DeleteObject(g_hosted.font);
   }
-  int FocusId() { return GetDlgCtrlID(gui::Focus(hosted_.page)); }
+  int FocusId() { return GetDlgCtrlID(gui::Focus(g_hosted.page)); }
 
   core::PortEntry port_ = {};
   core::MailBlock mail_ = {};
-  Hosted hosted_ = {};
   std::unique_ptr<gui::Modal> modal_;
 };
 
@@ -151,7 +171,7 @@ TEST_F(MailPages, AccountChecksRunInOrderAndFocusTheFieldTheyRefuse) {
       {"smtp", "Sales #1", "a,b@x", "box:IDS_INVALID_CHARACTER(\" (),:;<>?\\|) valid:0", IDC_FROM_ADDR},
       {"smtp.example", "Sales #1", "sales@example.com", "valid:1", 0},
   };
-  HWND page = Open(IDD_MAIL_SERVER, ui::MailServerPageProc);
+  HWND page = Open(IDD_MAIL_SERVER, ui::MailServerPageProc, ui::kMailPage3Layout);
   for (const auto& row : rows) {
     SetDlgItemTextA(page, IDC_SMTP_SERVER, row.server);
     SetDlgItemTextA(page, IDC_FROM_NAME, row.name);
@@ -183,7 +203,7 @@ TEST_F(MailPages, DestinationsAreAddedAndDeletedWithinTheListsLimits) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.steps);
     core::CopyText(mail_.ToAddr, sizeof(mail_.ToAddr), row.to_addr.c_str());
-    HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationsPageProc);
+    HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationPageProc, ui::kMailPage4Layout);
     std::istringstream steps(row.steps);
     for (std::string step; std::getline(steps, step, ';');) {
       if (step.rfind("add", 0) == 0) {
@@ -224,7 +244,7 @@ TEST_F(MailPages, ALoadedToAddrIsListedWithinTheListsLimits) {
   std::string to_addr = std::string(70, 'l') + ",a@x,a@x";
   while (to_addr.size() < sizeof(mail_.ToAddr) - 1) to_addr += ",n" + std::to_string(to_addr.size()) + "@x";
   core::CopyText(mail_.ToAddr, sizeof(mail_.ToAddr), to_addr.c_str());
-  HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationsPageProc);
+  HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationPageProc, ui::kMailPage4Layout);
   EXPECT_EQ(SendDlgItemMessageA(page, IDC_TO_LIST, LB_GETCOUNT, 0, 0), 100);
   EXPECT_NE(Listed().find("a@x," + std::string(64, 'l') + ","), std::string::npos);
   EXPECT_EQ(Validate(), "valid:1");
@@ -286,13 +306,13 @@ TEST_F(MailPages, ThePageOffersTheHistoryAndAddsItsDestinationsAfterAWrite) {
   wine_test::SetString(MonitorKey() + "\\AddrBook", "Address000", "old@x");
   wine_test::SetString(MonitorKey() + "\\AddrBook", "Address002", "lost@x");
   core::CopyText(mail_.ToAddr, sizeof(mail_.ToAddr), "b@x");
-  HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationsPageProc);
+  HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationPageProc, ui::kMailPage4Layout);
   EXPECT_EQ(SendDlgItemMessageA(page, IDC_TO_COMBO, CB_GETCOUNT, 0, 0), 1);
-  ui::SaveChangedDestinations(page);
+  ui::MailBeforeWrite();
   EXPECT_EQ(Slots(2), (std::vector<std::string>{"old@x", "-"}));
   SetDlgItemTextA(page, IDC_TO_COMBO, "a@x");
   gui::Click(page, IDC_MAIL_ADD);
-  ui::SaveChangedDestinations(page);
+  ui::MailBeforeWrite();
   EXPECT_EQ(Slots(3), (std::vector<std::string>{"old@x", "a@x", "b@x"}));
   EXPECT_EQ(SendDlgItemMessageA(page, IDC_TO_COMBO, CB_GETCOUNT, 0, 0), 3);
 }
@@ -311,7 +331,7 @@ TEST_F(MailPages, TheDivisionGroupShowsOnlyWithDivideFileAndChecksItsSize) {
     if (row.monitor_value >= 0) wine_test::SetDword(MonitorKey(), "DIVIDEFILE", row.monitor_value);
     core::CopyText(mail_.ToAddr, sizeof(mail_.ToAddr), "a@x");
     mail_.DivideFile = 1, mail_.DivideSize = 5;
-    HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationsPageProc);
+    HWND page = Open(IDD_MAIL_DESTINATIONS, ui::MailDestinationPageProc, ui::kMailPage4Layout);
     bool offered = row.monitor_value > 0;
     for (int id = IDC_DIVIDE_GROUP; id <= IDC_STC_KB; ++id)
       EXPECT_EQ(IsWindowVisible(GetDlgItem(page, id)) != 0, offered) << id;
@@ -364,7 +384,7 @@ TEST_F(MailPages, TheBodyEditorChecksTheSubjectAndStoresOnlyOnOk) {
 // which of the two choices and Edit can be used.
 TEST_F(MailPages, TheBodyTabStoresEachChoiceAndEnablesWhatItAllows) {
   mail_.EditBody = 1, mail_.CharCode = 2;
-  HWND page = Open(IDD_MAIL_TEXT, ui::MailTextPageProc);
+  HWND page = Open(IDD_MAIL_TEXT, ui::MailBodyPageProc, ui::kMailPage5Layout);
   auto trace = [&] {
     std::string t = std::to_string(mail_.NoPrint) + std::to_string(mail_.EditBody) + std::to_string(mail_.CharCode) + ":";
     for (int id : {IDC_RAD_VARIABLE, IDC_RAD_FIXATION, IDC_MAIL_EDIT}) t += IsWindowEnabled(GetDlgItem(page, id)) ? "+" : "-";
@@ -387,7 +407,7 @@ TEST_F(MailPages, TheAuthenticationTabShowsThePasswordAndStoresTheAccountWhenOn)
   core::CopyText(mail_.AuthPass, sizeof(mail_.AuthPass), "secret");
   core::Scramble(mail_.AuthPass);
   core::CopyText(mail_.AuthID, sizeof(mail_.AuthID), "old");
-  HWND page = Open(IDD_MAIL_AUTH, ui::MailAuthPageProc);
+  HWND page = Open(IDD_MAIL_AUTH, ui::MailAuthPageProc, ui::kMailPage6Layout);
   EXPECT_EQ(gui::ControlText(page, IDC_AUTH_PASS), "secret");
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
   SetDlgItemTextA(page, IDC_AUTH_ID, "me");
@@ -408,12 +428,12 @@ TEST_F(MailPages, ShippedTextsFitEveryTabAndTheEditor) {
   core::CopyText(mail_.ToAddr, sizeof(mail_.ToAddr), "sales@example.com,office@example.com");
   const struct { int id; DLGPROC proc; const ui::LayoutTable& layout; const char* name; } pages[] = {
       {IDD_MAIL_SERVER, ui::MailServerPageProc, ui::kMailPage3Layout, "mail_page3"},
-      {IDD_MAIL_DESTINATIONS, ui::MailDestinationsPageProc, ui::kMailPage4Layout, "mail_page4"},
-      {IDD_MAIL_TEXT, ui::MailTextPageProc, ui::kMailPage5Layout, "mail_page5"},
+      {IDD_MAIL_DESTINATIONS, ui::MailDestinationPageProc, ui::kMailPage4Layout, "mail_page4"},
+      {IDD_MAIL_TEXT, ui::MailBodyPageProc, ui::kMailPage5Layout, "mail_page5"},
       {IDD_MAIL_AUTH, ui::MailAuthPageProc, ui::kMailPage6Layout, "mail_page6"},
   };
   for (const auto& page : pages) {
-    HWND shown = Open(page.id, page.proc);
+    HWND shown = Open(page.id, page.proc, page.layout);
     EXPECT_EQ(gui::ClippedTexts(shown, page.layout), "") << page.name;
     EXPECT_TRUE(gui::SaveScreenshot(modal_->dialog, page.name));
     Close();
