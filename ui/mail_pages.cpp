@@ -11,15 +11,12 @@
 #include "resources/mail.h"
 #include "ui/address_book.h"
 #include "ui/layout.h"
+#include "ui/configure.h"
 #include "ui/mail_checks.h"
-#include "ui/wizard.h"
+#include "ui/tabbed_dialog.h"
 
 namespace ui {
 namespace {
-
-constexpr UINT kCfgValidate = WM_USER + 205;
-constexpr int kApplyButton = 331;
-constexpr int kTabControl = 332;
 
 constexpr int kDivideMin = 16;
 constexpr int kDivideMax = 16384;
@@ -42,8 +39,6 @@ constexpr int kCheckTextGap = 12;
 struct MailPages {
   core::MailBlock* mail;  // of the dialog's loaded settings
   HWND destinations;      // the destinations page
-  // Texts the pages put into their own fields are no change of the user's.
-  bool filling;
   bool destinations_changed;
   bool division_offered;  // the monitor's "DIVIDEFILE" is set
 };
@@ -52,12 +47,6 @@ constinit MailPages g_pages = {};
 HWND Control(HWND page, int id) { return GetDlgItem(page, id); }
 bool Checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
 void Enable(HWND page, int id, bool enabled) { EnableWindow(Control(page, id), enabled); }
-
-// Every change the user makes can be applied.
-void MarkChanged(HWND page) {
-  if (g_pages.filling) return;
-  EnableWindow(GetDlgItem(GetParent(page), kApplyButton), TRUE);
-}
 
 HFONT DialogFont(HWND page) {
   return reinterpret_cast<HFONT>(SendMessageA(GetParent(page), WM_GETFONT, 0, 0));
@@ -152,16 +141,13 @@ bool DestinationsValidate(HWND page, core::MailBlock* mail) {
 void DestinationsCommand(HWND page, core::MailBlock* mail, int id, int code) {
   if (id == IDC_MAIL_ADD && code == BN_CLICKED && AddDestination(page)) {
     g_pages.destinations_changed = true;
-    MarkChanged(page);
+    MarkConfigureChanged();
   } else if (id == IDC_MAIL_DELETE && code == BN_CLICKED && DeleteDestination(page)) {
     g_pages.destinations_changed = true;
-    MarkChanged(page);
+    MarkConfigureChanged();
   } else if (id == IDC_CHK_DIVIDE && code == BN_CLICKED) {
     mail->DivideFile = Checked(page, IDC_CHK_DIVIDE) ? 1 : 0;
     EnableDivisionSize(page, mail->DivideFile != 0);
-    MarkChanged(page);
-  } else if (id == IDC_DIVIDE_SIZE && code == EN_CHANGE) {
-    MarkChanged(page);
   }
 }
 
@@ -192,7 +178,7 @@ void TextCommand(HWND page, core::MailBlock* mail, int id, int code) {
     LRESULT chosen = SendDlgItemMessageA(page, IDC_ENCODING, CB_GETCURSEL, 0, 0);
     if (chosen == CB_ERR) return;
     mail->CharCode = static_cast<std::uint16_t>(chosen);
-    MarkChanged(page);
+    MarkConfigureChanged();
     return;
   }
   if (code != BN_CLICKED) return;
@@ -203,12 +189,12 @@ void TextCommand(HWND page, core::MailBlock* mail, int id, int code) {
   } else if (id == IDC_RAD_FIXATION) {
     mail->EditBody = 0;
   } else if (id == IDC_MAIL_EDIT) {
-    if (ShowMailBodyEditor(GetParent(page), mail) != 1) return;
+    if (ShowMailBodyEditor(GetParent(page), mail) == 1) MarkConfigureChanged();
+    return;
   } else {
     return;
   }
   EnableBodyChoice(page, mail);
-  MarkChanged(page);
 }
 
 // --- tab "PAGE6": SMTP authentication ----------------------------------------------------
@@ -242,9 +228,6 @@ void AuthCommand(HWND page, core::MailBlock* mail, int id, int code) {
   if (id == IDC_CHK_AUTH && code == BN_CLICKED) {
     mail->AuthType = Checked(page, IDC_CHK_AUTH) ? 1 : 0;
     EnableAccount(page, mail->AuthType != 0);
-    MarkChanged(page);
-  } else if ((id == IDC_AUTH_ID || id == IDC_AUTH_PASS) && code == EN_CHANGE) {
-    MarkChanged(page);
   }
 }
 
@@ -254,17 +237,14 @@ enum class Kind { kServer, kDestinations, kText, kAuth };
 
 constexpr int kFirstFields[] = {IDC_SMTP_SERVER, IDC_TO_COMBO, IDC_CHK_MAIL, IDC_CHK_AUTH};
 
-void OpenPage(HWND page, Kind kind, LPARAM port) {
-  auto* entry = reinterpret_cast<core::PortEntry*>(port);
-  g_pages.mail = core::Mail(entry);
-  g_pages.filling = true;
+void OpenPage(HWND page, Kind kind, LPARAM dialog) {
+  g_pages.mail = core::Mail(reinterpret_cast<ConfigureDialog*>(dialog)->port);
   switch (kind) {
     case Kind::kServer: ServerInit(page, g_pages.mail); break;
     case Kind::kDestinations: DestinationsInit(page, g_pages.mail); break;
     case Kind::kText: TextInit(page, g_pages.mail); break;
     case Kind::kAuth: AuthInit(page, g_pages.mail); break;
   }
-  g_pages.filling = false;
 }
 
 bool Validate(HWND page, Kind kind) {
@@ -285,7 +265,7 @@ INT_PTR MailPageProc(Kind kind, HWND page, UINT message, WPARAM wparam, LPARAM l
   if (g_pages.mail == nullptr) return FALSE;
   switch (message) {
     case kWizShown:
-      if (GetFocus() != GetDlgItem(GetParent(page), kTabControl)) SelectField(page, kFirstFields[static_cast<int>(kind)]);
+      FocusFirstField(page, kFirstFields[static_cast<int>(kind)]);
       return TRUE;
     case kCfgValidate: {
       // The answer is both the procedure's result and the message's.
@@ -295,7 +275,7 @@ INT_PTR MailPageProc(Kind kind, HWND page, UINT message, WPARAM wparam, LPARAM l
     }
     case WM_COMMAND: {
       int id = LOWORD(wparam), code = HIWORD(wparam);
-      if (kind == Kind::kServer && id != IDC_MAIL_VERSION && code == EN_CHANGE) MarkChanged(page);
+      if (kind == Kind::kServer && id == IDC_MAIL_VERSION && code == BN_CLICKED) ShowVersionBox(page);
       if (kind == Kind::kDestinations) DestinationsCommand(page, g_pages.mail, id, code);
       if (kind == Kind::kText) TextCommand(page, g_pages.mail, id, code);
       if (kind == Kind::kAuth) AuthCommand(page, g_pages.mail, id, code);

@@ -1,10 +1,8 @@
 // The four tab pages of the e-mail configure dialog (373): SMTP server and
 // sender (374), destinations and mail division (376), mail body and
-// encoding (384), SMTP authentication (387). Each is created with the
-// dialog's loaded port entry as its parameter, shows and changes that
-// entry's E-mail block, and answers the dialog's messages: kWizPrepare and
-// kWizShown around being shown, kCfgValidate to check its fields and store
-// them into the block (answer 1, or 0 after a message).
+// encoding (384), SMTP authentication (387). They plug into the tabbed
+// dialog as ui/tabbed_dialog.h describes, and show and change the E-mail
+// block of its loaded settings.
 #pragma once
 #include <windows.h>
 

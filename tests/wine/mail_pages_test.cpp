@@ -23,13 +23,12 @@
 #include "ui/layout_tables.h"
 #include "ui/mail_checks.h"
 #include "ui/mail_pages.h"
-#include "ui/wizard.h"
+#include "ui/tabbed_dialog.h"
 
 namespace {
 
 using wine_test::MonitorKey;
 
-constexpr UINT kCfgValidate = WM_USER + 205;
 // Every message's text is its key, so a box names what raised it.
 constexpr char kMessages[] =
     "[MESSAGE]\r\nTITLE=Test\r\nIDS_INVALID_SMTP=IDS_INVALID_SMTP\r\n"
@@ -65,7 +64,8 @@ Hosted g_hosted;
 INT_PTR CALLBACK HostedPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     ui::ApplyDialogLayout(page, g_hosted.font, *g_hosted.layout);
-    lparam = reinterpret_cast<LPARAM>(g_hosted.port);
+    ui::g_configure.port = g_hosted.port;
+    lparam = reinterpret_cast<LPARAM>(&ui::g_configure);
   }
   return g_hosted.proc(page, message, wparam, lparam);
 }
@@ -122,7 +122,7 @@ class MailPages : public ::testing::Test {
   }
   // What leaving the tab answers, after the boxes it showed.
   std::string Validate() {
-    LRESULT valid = SendMessageA(g_hosted.page, kCfgValidate, 0, 0);
+    LRESULT valid = SendMessageA(g_hosted.page, ui::kCfgValidate, 0, 0);
     return Boxes() + "valid:" + std::to_string(valid);
   }
   std::string Boxes() {
