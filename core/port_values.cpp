@@ -13,66 +13,101 @@ constexpr OnLoad kKeep = OnLoad::kKeep;
 constexpr OnLoad kReset = OnLoad::kReset;
 constexpr Condition kAlways = Condition::kAlways;
 
+constexpr OnConfigure kNoWrite = OnConfigure::kNothing;
+constexpr OnConfigure kWrite = OnConfigure::kValue;
+constexpr OnConfigure kWhole = OnConfigure::kWholeField;
+
 // Block fields carry their registry value's name, so a row names both.
-#define VALUE(Block, field, type, fallback, create, copy, load, condition)                  \
+#define VALUE(Block, field, type, fallback, create, copy, load, condition, configure, when) \
   PortValue {                                                                                \
     #field, type, static_cast<std::uint16_t>(offsetof(Block, field)),                        \
         static_cast<std::uint16_t>(sizeof(Block::field)), fallback, create, copy, load,      \
-        condition                                                                            \
+        condition, configure, when                                                           \
   }
 
-// Rows in the order a new key is written.
+// Rows in the order a new key is written. The last two columns are what the
+// configure dialog writes, and when.
 constexpr PortValue kLprValues[] = {
-    VALUE(LprBlock, HostName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(LprBlock, PortName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(LprBlock, PortNum, T::kWord, 0, kFromSettings, kCopy, kKeep, kAlways),
+    VALUE(LprBlock, HostName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kNoWrite,
+          kAlways),
+    VALUE(LprBlock, PortName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kNoWrite,
+          kAlways),
+    VALUE(LprBlock, PortNum, T::kWord, 0, kFromSettings, kCopy, kKeep, kAlways, kNoWrite, kAlways),
     // A key without it sends from reserved ports first and then from any.
-    VALUE(LprBlock, NonRFCPorts, T::kDword, 1, kNewDefault, kCopyDefault, kReset, kAlways),
-    VALUE(LprBlock, NonByteCount, T::kDword, 0, kNewDefault, kCopyDefault, kKeep, kAlways),
+    VALUE(LprBlock, NonRFCPorts, T::kDword, 1, kNewDefault, kCopyDefault, kReset, kAlways,
+          kNoWrite, kAlways),
+    VALUE(LprBlock, NonByteCount, T::kDword, 0, kNewDefault, kCopyDefault, kKeep, kAlways, kWrite,
+          kAlways),
 };
 
 constexpr Condition kBase64 = Condition::kWhenBase64;
+constexpr Condition kProxy = Condition::kWhenProxy;
+constexpr Condition kChunked = Condition::kWhenChunked;
+// IPP texts are written as their whole fields, zeros after the text included.
 constexpr PortValue kIppValues[] = {
-    VALUE(IppBlock, URL, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(IppBlock, UseProxy, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(IppBlock, ProxyName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(IppBlock, ProxyNum, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(IppBlock, Chunked, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(IppBlock, MaxChunk, T::kDword, kDefaultMaxChunk, kNewDefault, kCopyDefault, kKeep,
+    VALUE(IppBlock, URL, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWhole, kAlways),
+    VALUE(IppBlock, UseProxy, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
           kAlways),
-    VALUE(IppBlock, Language, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(IppBlock, Base64, T::kDword, 0, kNewDefault, kCopyDefault, kKeep, kAlways),
+    VALUE(IppBlock, ProxyName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWhole,
+          kProxy),
+    VALUE(IppBlock, ProxyNum, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite, kProxy),
+    VALUE(IppBlock, Chunked, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite, kAlways),
+    VALUE(IppBlock, MaxChunk, T::kDword, kDefaultMaxChunk, kNewDefault, kCopyDefault, kKeep,
+          kAlways, kWrite, kChunked),
+    VALUE(IppBlock, Language, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWhole,
+          kAlways),
+    VALUE(IppBlock, Base64, T::kDword, 0, kNewDefault, kCopyDefault, kKeep, kAlways, kWrite,
+          kAlways),
     // Credentials are only ever in memory while Basic authentication is on.
-    VALUE(IppBlock, UserName, T::kString, 0, kNewDefault, kNoCopy, kReset, kBase64),
-    VALUE(IppBlock, PassWord, T::kIppPassword, 0, kNewDefault, kNoCopy, kReset, kBase64),
-    VALUE(IppBlock, JobSheets, T::kDword, 0, kNewDefault, kCopyDefault, kKeep, kAlways),
+    VALUE(IppBlock, UserName, T::kString, 0, kNewDefault, kNoCopy, kReset, kBase64, kWhole,
+          kBase64),
+    VALUE(IppBlock, PassWord, T::kIppPassword, 0, kNewDefault, kNoCopy, kReset, kBase64, kWrite,
+          kBase64),
+    VALUE(IppBlock, JobSheets, T::kDword, 0, kNewDefault, kCopyDefault, kKeep, kAlways, kNoWrite,
+          kAlways),
 };
 
 constexpr PortValue kRawValues[] = {
-    VALUE(RawBlock, HostName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(RawBlock, PortNum, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
+    VALUE(RawBlock, HostName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kNoWrite,
+          kAlways),
+    VALUE(RawBlock, PortNum, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways, kNoWrite,
+          kAlways),
 };
 
 constexpr Condition kPrinted = Condition::kWhenPrinted;
+constexpr Condition kBodyPrinted = Condition::kWhenBodyPrinted;
+constexpr Condition kDivided = Condition::kWhenDivided;
+constexpr Condition kAuthenticated = Condition::kWhenAuthenticated;
 constexpr PortValue kMailValues[] = {
-    VALUE(MailBlock, SmtpServer, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(MailBlock, FromName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(MailBlock, FromAddr, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(MailBlock, ToAddr, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
+    VALUE(MailBlock, SmtpServer, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
+          kAlways),
+    VALUE(MailBlock, FromName, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
+          kAlways),
+    VALUE(MailBlock, FromAddr, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
+          kAlways),
+    VALUE(MailBlock, ToAddr, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
+          kAlways),
     // A body typed at each print, or none printed: nothing fixed to keep.
-    VALUE(MailBlock, Subject, T::kBinaryText, 0, kFromSettings, kCopy, kReset, kPrinted),
-    VALUE(MailBlock, Body, T::kBinaryText, 0, kFromSettings, kCopy, kReset, kPrinted),
-    VALUE(MailBlock, Signature, T::kBinaryText, 0, kFromSettings, kCopy, kReset, kPrinted),
-    VALUE(MailBlock, NoPrint, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(MailBlock, EditBody, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(MailBlock, DivideFile, T::kDword, 0, kFromSettings, kCopyDefault, kKeep, kAlways),
+    VALUE(MailBlock, Subject, T::kBinaryText, 0, kFromSettings, kCopy, kReset, kPrinted, kWrite,
+          kPrinted),
+    VALUE(MailBlock, Body, T::kBinaryText, 0, kFromSettings, kCopy, kReset, kPrinted, kWrite,
+          kPrinted),
+    VALUE(MailBlock, Signature, T::kBinaryText, 0, kFromSettings, kCopy, kReset, kPrinted, kWrite,
+          kPrinted),
+    VALUE(MailBlock, NoPrint, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite, kAlways),
+    VALUE(MailBlock, EditBody, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
+          kBodyPrinted),
+    VALUE(MailBlock, DivideFile, T::kDword, 0, kFromSettings, kCopyDefault, kKeep, kAlways, kWrite,
+          kAlways),
     VALUE(MailBlock, DivideSize, T::kDword, kDefaultDivideSize, kFromSettings, kCopyDefault,
-          kKeep, kAlways),
-    VALUE(MailBlock, CharCode, T::kWord, 0, kFromSettings, kCopy, kKeep, kAlways),
-    VALUE(MailBlock, AuthID, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways),
-    // Kept scrambled, in memory as in the registry.
-    VALUE(MailBlock, AuthPass, T::kBinaryText, 0, kFromSettings, kCopy, kReset, kAlways),
-    VALUE(MailBlock, AuthType, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways),
+          kKeep, kAlways, kWrite, kDivided),
+    VALUE(MailBlock, CharCode, T::kWord, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite, kAlways),
+    VALUE(MailBlock, AuthID, T::kString, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
+          kAuthenticated),
+    VALUE(MailBlock, AuthPass, T::kMailPassword, 0, kFromSettings, kCopy, kReset, kAlways, kWrite,
+          kAuthenticated),
+    VALUE(MailBlock, AuthType, T::kDword, 0, kFromSettings, kCopy, kKeep, kAlways, kWrite,
+          kAlways),
 };
 
 #undef VALUE
@@ -116,18 +151,27 @@ std::size_t BlockSize(std::uint32_t kind) {
   return k != nullptr ? k->block_size : 0;
 }
 
-bool ConditionHolds(const PortValue& v, const void* block) {
-  switch (v.condition) {
-    case Condition::kWhenBase64:
-      return static_cast<const IppBlock*>(block)->Base64 != 0;
-    case Condition::kWhenPrinted: {
-      const auto* mail = static_cast<const MailBlock*>(block);
-      return mail->NoPrint == 0 && mail->EditBody == 0;
-    }
-    case Condition::kAlways:
-      break;
+bool ConditionHolds(Condition condition, const void* block) {
+  const auto* ipp = static_cast<const IppBlock*>(block);
+  const auto* mail = static_cast<const MailBlock*>(block);
+  switch (condition) {
+    case Condition::kWhenBase64: return ipp->Base64 != 0;
+    case Condition::kWhenProxy: return ipp->UseProxy != 0;
+    case Condition::kWhenChunked: return ipp->Chunked != 0;
+    case Condition::kWhenPrinted: return mail->NoPrint == 0 && mail->EditBody == 0;
+    case Condition::kWhenBodyPrinted: return mail->NoPrint == 0;
+    case Condition::kWhenDivided: return mail->DivideFile != 0;
+    case Condition::kWhenAuthenticated: return mail->AuthType != 0;
+    case Condition::kAlways: break;
   }
   return true;
+}
+
+std::size_t FieldTextLength(const PortValue& v, const void* block) {
+  const char* text = static_cast<const char*>(block) + v.offset;
+  std::size_t n = 0;
+  while (n < v.size && text[n] != '\0') ++n;
+  return n;
 }
 
 void SetDefault(const PortValue& v, void* block) {

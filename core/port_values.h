@@ -22,6 +22,8 @@ enum class ValueType : std::uint8_t {
   kString,       // REG_SZ written without its zero; a text field of `size` bytes
   kBinaryText,   // REG_BINARY holding a text without its zero
   kIppPassword,  // REG_BINARY, counted and offset; the field holds the clear text
+  kMailPassword, // REG_BINARY, scrambled, without its zero; the field holds it
+                 // scrambled, except in the configure dialog (see below)
 };
 
 // What a new port key gets.
@@ -42,13 +44,26 @@ enum class OnLoad : std::uint8_t {
            // the condition below keeps the value from being read
 };
 
-// When a value is loaded, or copied into a new entry; decided on the block
-// as loaded so far (conditional values are read after all others) or on the
-// settings being copied.
+// What the configure dialog writes when the user presses OK or Apply.
+enum class OnConfigure : std::uint8_t {
+  kNothing,     // the dialog does not change it
+  kValue,       // as its type is written: a text without its zero
+  kWholeField,  // a text as the whole field, its zero and the rest included
+};
+
+// When a value is loaded, copied into a new entry or written by the
+// configure dialog; decided on the block as loaded so far (conditional
+// values are read after all others) or on the settings being copied or
+// written.
 enum class Condition : std::uint8_t {
   kAlways,
-  kWhenBase64,   // Basic authentication is on
-  kWhenPrinted,  // the mail body is printed and fixed: NoPrint and EditBody both 0
+  kWhenBase64,       // Basic authentication is on
+  kWhenPrinted,      // the mail body is printed and fixed: NoPrint and EditBody both 0
+  kWhenBodyPrinted,  // NoPrint is 0
+  kWhenProxy,        // UseProxy is set
+  kWhenChunked,      // Chunked is set
+  kWhenDivided,      // DivideFile is set
+  kWhenAuthenticated,  // AuthType is set
 };
 
 struct PortValue {
@@ -60,7 +75,9 @@ struct PortValue {
   OnCreate create;
   OnCopy copy;
   OnLoad load;
-  Condition condition;
+  Condition condition;  // of the load and the copy
+  OnConfigure configure;
+  Condition configured_when;
 };
 
 struct KindValues {
@@ -77,8 +94,21 @@ const KindValues* ValuesOf(std::uint32_t kind);
 // Size of the protocol block of a kind; 0 for kinds that have none.
 std::size_t BlockSize(std::uint32_t kind);
 
-// Whether `v` is read or copied, judged on `block` (the kind's layout).
-bool ConditionHolds(const PortValue& v, const void* block);
+// Whether `condition` holds for `block` (the kind's layout).
+bool ConditionHolds(Condition condition, const void* block);
+
+// Whether `v` is read or copied, judged on `block`.
+inline bool ConditionHolds(const PortValue& v, const void* block) {
+  return ConditionHolds(v.condition, block);
+}
+
+// Whether the configure dialog writes `v`, judged on the settings it writes.
+inline bool IsConfigured(const PortValue& v, const void* block) {
+  return v.configure != OnConfigure::kNothing && ConditionHolds(v.configured_when, block);
+}
+
+// The text length of a text field, never past its last byte.
+std::size_t FieldTextLength(const PortValue& v, const void* block);
 
 // Gives the field of `v` in `block` its default (a text: empty).
 void SetDefault(const PortValue& v, void* block);

@@ -83,7 +83,10 @@ void LoadValue(HKEY key, const PortValue& v, std::uint8_t* block) {
     case ValueType::kDword: LoadDword(key, v.name, static_cast<std::uint32_t*>(field)); break;
     case ValueType::kWord: LoadWord(key, v.name, static_cast<std::uint16_t*>(field)); break;
     case ValueType::kString: LoadString(key, v.name, static_cast<char*>(field), v.size); break;
-    case ValueType::kBinaryText: LoadBinaryText(key, v.name, static_cast<char*>(field), v.size); break;
+    case ValueType::kBinaryText:
+    case ValueType::kMailPassword:
+      LoadBinaryText(key, v.name, static_cast<char*>(field), v.size);
+      break;
     case ValueType::kIppPassword: LoadIppPassword(key, v.name, static_cast<char*>(field)); break;
   }
 }
@@ -129,11 +132,10 @@ void WriteNewValue(HKEY key, const PortValue& v, const std::uint8_t* settings) {
     case ValueType::kString:
       WriteString(key, v.name, given ? reinterpret_cast<const char*>(field) : "");
       break;
-    case ValueType::kBinaryText: {
-      const char* text = given ? reinterpret_cast<const char*>(field) : "";
-      WriteBytes(key, v.name, text, TextLength(text));
+    case ValueType::kBinaryText:
+    case ValueType::kMailPassword:  // the settings hold it scrambled already
+      WriteBytes(key, v.name, field, given ? static_cast<DWORD>(FieldTextLength(v, settings)) : 0);
       break;
-    }
     case ValueType::kIppPassword: {
       // A new key's password is one zero byte: too short to be a count, so
       // it loads as no password until the configure dialog writes one.
@@ -155,7 +157,67 @@ void WriteNewValues(HKEY key, const void* settings, std::uint32_t kind) {
     WriteNewValue(key, k->values[i], static_cast<const std::uint8_t*>(settings));
 }
 
+void WriteConfiguredValue(HKEY key, const PortValue& v, const std::uint8_t* block) {
+  const std::uint8_t* field = block + v.offset;
+  auto length = static_cast<DWORD>(FieldTextLength(v, block));
+  switch (v.type) {
+    case ValueType::kDword: {
+      DWORD n;
+      CopyMemory(&n, field, sizeof(n));
+      WriteDword(key, v.name, n);
+      break;
+    }
+    case ValueType::kWord: {
+      std::uint16_t n;
+      CopyMemory(&n, field, sizeof(n));
+      WriteDword(key, v.name, n);
+      break;
+    }
+    case ValueType::kString:
+      RegSetValueExA(key, v.name, 0, REG_SZ, field,
+                     v.configure == OnConfigure::kWholeField ? v.size : length);
+      break;
+    case ValueType::kBinaryText: WriteBytes(key, v.name, field, length); break;
+    case ValueType::kIppPassword: {
+      char clear[kIppPasswordChars + 1];
+      CopyText(clear, sizeof(clear), reinterpret_cast<const char*>(field));
+      std::uint8_t stored[kIppPasswordStored];
+      WriteBytes(key, v.name, stored, static_cast<DWORD>(EncodePassword(stored, clear)));
+      break;
+    }
+    case ValueType::kMailPassword: {
+      // The dialog edits the password in clear; the registry only ever
+      // holds it scrambled. A byte that wraps to zero ends the stored value.
+      char scrambled[sizeof(MailBlock::AuthPass)];
+      CopyText(scrambled, sizeof(scrambled), reinterpret_cast<const char*>(field));
+      WriteBytes(key, v.name, scrambled, static_cast<DWORD>(Scramble(scrambled)));
+      break;
+    }
+  }
+}
+
 }  // namespace
+
+bool WriteConfiguredValues(const char* port_name, const PortEntry* settings) {
+  const KindValues* k = ValuesOf(settings->block_kind);
+  if (k == nullptr || settings->block == nullptr) return false;
+  char path[400];
+  PortKeyPath(port_name, path, sizeof(path));
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return false;
+  // Kinds that send have a time-out and automatic retry; an E-mail port's
+  // dialog shows neither.
+  if (k->timeout != 0) {
+    WriteDword(key, "CmdTmout", settings->cmd_timeout);
+    WriteDword(key, "DatTmout", settings->data_timeout);
+    WriteDword(key, "Reconnection", settings->Reconnection);
+  }
+  const auto* block = static_cast<const std::uint8_t*>(settings->block);
+  for (std::size_t i = 0; i < k->count; ++i)
+    if (IsConfigured(k->values[i], block)) WriteConfiguredValue(key, k->values[i], block);
+  RegCloseKey(key);
+  return true;
+}
 
 bool ReadKeyValue(HKEY root, const char* path, const char* value, void* data, DWORD* size,
                   DWORD* type) {

@@ -15,6 +15,13 @@ bool CreatePortRecord(const void* settings, const char* port_name, std::uint32_t
 // Missing, mistyped or over-long values leave their field as it was.
 LONG LoadPortRecord(PortEntry* port, const char* registry_name);
 
+// What a configure dialog writes on OK or Apply: the values of the block's
+// kind that its dialog changes, under their conditions, and for kinds that
+// send "CmdTmout", "DatTmout" and "Reconnection" from the entry. The block
+// holds every password in clear, as the dialog edits it. False when the
+// port's key cannot be opened; then nothing is written.
+bool WriteConfiguredValues(const char* port_name, const PortEntry* settings);
+
 bool DeletePortRecord(const char* port_name);
 
 // True when the Ports key has a subkey of exactly this name (case matters).

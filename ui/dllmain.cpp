@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "core/state.h"
+#include "ui/configure.h"
 #include "ui/prompts.h"
 #include "ui/wizard.h"
 
@@ -15,6 +16,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     InitCommonControls();
     ui::InstallPromptHooks();
     core::g_monitor.hooks.add_port_wizard = ui::ShowAddPortWizard;
+    core::g_monitor.hooks.configure_port = ui::ShowConfigureDialog;
   }
   return TRUE;
 }

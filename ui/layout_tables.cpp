@@ -25,11 +25,12 @@ constexpr int kPageY = 0;
 constexpr int kPageW = 347;
 constexpr int kPageH = 239;
 
-// Tab pages of the configure dialogs, inside the tab control's display area.
-constexpr int kIppPageX = 20;
-constexpr int kIppPageY = 40;
-constexpr int kMailPageX = 16;
-constexpr int kMailPageY = 32;
+// Tab pages of the configure dialogs: where the dialog creates them, inside
+// the tab control's display area.
+constexpr int kIppPageX = 12;
+constexpr int kIppPageY = 38;
+constexpr int kMailPageX = 12;
+constexpr int kMailPageY = 38;
 
 constexpr LayoutRow kWizardFrame[] = {
     {0, kTitle, "ADDPORT", 0, 0, 512, 309},
@@ -270,7 +271,7 @@ constexpr LayoutRow kMailConfigure[] = {
     {1, kButton, "IDOK", 73, 289, 88, 23},
     {2, kButton, "IDCANCEL", 167, 289, 88, 23},
     {331, kButton, "IDAPPLY", 261, 289, 88, 23},
-    {332, kTab, nullptr, 8, 8, 341, 272},
+    {332, kTab, nullptr, 8, 8, 341, 276},  // around the 243-pixel pages
 };
 
 constexpr LayoutRow kMailPage3[] = {

@@ -155,6 +155,52 @@ TEST_F(Store, MailTextsOnlyWhenNeitherNoPrintNorEditBody) {
   }
 }
 
+// The E-mail dialog's write: texts with their length only, the password
+// scrambled, and each dependent value only under the setting it depends on.
+TEST_F(Store, ConfigureWritesAMailPortUnderItsConditions) {
+  Entry e(kMail);
+  MailBlock& mail = *Mail(&e.port);
+  CopyText(mail.SmtpServer, sizeof(mail.SmtpServer), "smtp1");
+  CopyText(mail.Subject, sizeof(mail.Subject), "Hi");
+  CopyText(mail.AuthID, sizeof(mail.AuthID), "me");
+  // Clear, as the dialog edits it; "\x8A" + 'v' wraps to zero and ends the stored value.
+  CopyText(mail.AuthPass, sizeof(mail.AuthPass), "pw\x8A" "x");
+  mail.CharCode = 2;
+  e.port.cmd_timeout = 60000;
+  EXPECT_FALSE(WriteConfiguredValues("M", &e.port)) << "no key, nothing written";
+  EXPECT_FALSE(IsRegisteredPort("M"));
+  const struct {
+    DWORD no_print, edit_body, divide, auth;
+    const char* subject;  // "absent" or the bytes
+    DWORD edit_written, size_written;
+    const char* pass;
+  } rows[] = {
+      {0, 0, 1, 1, "Hi", 0, 50, "\xE2\xE6"},
+      {0, 1, 0, 0, "absent", 1, kAbsent, "absent"},
+      {1, 1, 0, 0, "absent", kAbsent, kAbsent, "absent"},
+  };
+  for (const auto& row : rows) {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, PortKey("M").c_str());
+    SetDword(PortKey("M"), "PrintMode", kMail);
+    mail.NoPrint = row.no_print, mail.EditBody = row.edit_body;
+    mail.DivideFile = row.divide, mail.DivideSize = 50, mail.AuthType = row.auth;
+    ASSERT_TRUE(WriteConfiguredValues("M", &e.port));
+    SCOPED_TRACE(testing::Message() << row.no_print << row.edit_body);
+    // Wine's ANSI calls read a text written without its zero back with one.
+    EXPECT_EQ(Value(PortKey("M"), "SmtpServer", REG_SZ), std::string("smtp1", 6));
+    EXPECT_EQ(Value(PortKey("M"), "ToAddr", REG_SZ), "");
+    EXPECT_EQ(Value(PortKey("M"), "Subject", REG_BINARY), row.subject);
+    EXPECT_EQ(Dword("M", "EditBody"), row.edit_written);
+    EXPECT_EQ(Dword("M", "DivideSize"), row.size_written);
+    EXPECT_EQ(Value(PortKey("M"), "AuthPass", REG_BINARY), row.pass);
+    EXPECT_EQ(Value(PortKey("M"), "AuthID", REG_SZ), row.auth ? std::string("me", 3) : "absent");
+    EXPECT_EQ(Dword("M", "CharCode"), 2u);
+    EXPECT_EQ(Dword("M", "CmdTmout"), kAbsent);
+    EXPECT_EQ(Dword("M", "Reconnection"), kAbsent);
+  }
+  EXPECT_STREQ(mail.AuthPass, "pw\x8A" "x") << "the dialog's copy stays clear";
+}
+
 TEST(Ini, TextsAndBoxesFromTheInstallFolder) {
   std::string folder = UseInstallFolder("vexa_ini_test");
   char path[MAX_PATH];

@@ -1,0 +1,225 @@
+// The dialog of each kind of port, what they share, and the LPR and Raw
+// dialog, which is small enough to need no frame.
+#include "ui/configure.h"
+
+#include <commctrl.h>
+
+#include "core/ini.h"
+#include "core/port_values.h"
+#include "core/state.h"
+#include "core/store.h"
+#include "resources/configure.h"
+#include "ui/ipp_pages.h"
+#include "ui/layout.h"
+#include "ui/layout_tables.h"
+#include "ui/mail_pages.h"
+#include "ui/tabbed_dialog.h"
+
+namespace ui {
+namespace {
+
+constexpr int kTimeoutMin = 60;
+constexpr int kTimeoutMax = 3600;
+constexpr int kTimeoutDigits = 4;
+constexpr DWORD kMsPerSecond = 1000;
+constexpr int kNumberDigitsMax = 9;  // fits 32 bits whatever the digits
+
+constexpr TabPage kIppPages[] = {
+    {IDD_IPP_PAGE1, &kIppPage1Layout, "PAGE1", IppAddressPageProc},
+    {IDD_IPP_PAGE2, &kIppPage2Layout, "PAGE2", IppAuthPageProc},
+};
+constexpr TabbedDialog kIppDialog = {IDD_CFG_IPP, &kIppConfigureLayout, kIppPages, 2, nullptr};
+
+// The E-mail dialog's templates are those of its layout tables.
+constexpr TabPage kMailPages[] = {
+    {374, &kMailPage3Layout, "PAGE3", MailServerPageProc},
+    {376, &kMailPage4Layout, "PAGE4", MailDestinationPageProc},
+    {384, &kMailPage5Layout, "PAGE5", MailBodyPageProc},
+    {387, &kMailPage6Layout, "PAGE6", MailAuthPageProc},
+};
+constexpr TabbedDialog kMailDialog = {373, &kMailConfigureLayout, kMailPages, 4, MailBeforeWrite};
+
+// --- LPR and Raw -------------------------------------------------------------------
+
+struct LprDialog {
+  const char* port_name;
+  core::PortEntry* port;
+  HFONT font;
+};
+
+LprDialog* LprOf(HWND dialog) {
+  return reinterpret_cast<LprDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void OpenLprDialog(HWND dialog, LprDialog* d) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
+  SetForegroundWindow(dialog);
+  SetConfigureCaption(dialog, d->port_name);
+  char ini[MAX_PATH];
+  core::IniPath(core::kDialogIni, ini, sizeof(ini));
+  d->font = CreateIniFont(dialog, "DEFAULT", ini);
+  ApplyDialogLayout(dialog, d->font, kLprConfigureLayout);
+  core::PortEntry* port = d->port;
+  SetUpNumberField(dialog, IDC_TIMEOUT_EDIT, IDC_TIMEOUT_SPIN, kTimeoutMin, kTimeoutMax,
+                   port->data_timeout / kMsPerSecond, kTimeoutDigits);
+  CheckDlgButton(dialog, IDC_CHK_RECONNECT, port->Reconnection != 0 ? BST_CHECKED : BST_UNCHECKED);
+  HWND byte_count = GetDlgItem(dialog, IDC_CHK_BYTECNT);
+  if (port->block_kind == core::kLpr) {
+    CheckDlgButton(dialog, IDC_CHK_BYTECNT,
+                   core::Lpr(port)->NonByteCount != 0 ? BST_CHECKED : BST_UNCHECKED);
+  } else {
+    // A Raw port sends no byte count to do without.
+    EnableWindow(byte_count, FALSE);
+    ShowWindow(byte_count, SW_HIDE);
+  }
+}
+
+void PressLprOk(HWND dialog, LprDialog* d) {
+  DWORD seconds = 0;
+  if (!ReadWholeNumber(dialog, IDC_TIMEOUT_EDIT, kTimeoutMin, kTimeoutMax, &seconds)) {
+    RefuseField(dialog, IDC_TIMEOUT_EDIT, "IDS_INVALID_TIMEOUT");
+    return;
+  }
+  core::PortEntry* port = d->port;
+  port->cmd_timeout = port->data_timeout = seconds * kMsPerSecond;
+  port->Reconnection = IsDlgButtonChecked(dialog, IDC_CHK_RECONNECT) == BST_CHECKED ? 1 : 0;
+  if (port->block_kind == core::kLpr)
+    core::Lpr(port)->NonByteCount = IsDlgButtonChecked(dialog, IDC_CHK_BYTECNT) == BST_CHECKED;
+  core::WriteConfiguredValues(d->port_name, port);
+  EndDialog(dialog, 1);
+}
+
+INT_PTR CALLBACK LprDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    OpenLprDialog(dialog, reinterpret_cast<LprDialog*>(lparam));
+    return TRUE;
+  }
+  LprDialog* d = LprOf(dialog);
+  if (d == nullptr) return FALSE;
+  switch (message) {
+    case WM_GETFONT:
+      if (d->font == nullptr) return FALSE;
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(d->font));
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDOK: PressLprOk(dialog, d); return TRUE;
+        case IDCANCEL: EndDialog(dialog, 0); return TRUE;
+        case IDC_BTN_VER: ShowVersionBox(dialog); return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+INT_PTR ShowLprDialog(HWND owner, const char* port_name, std::uint32_t kind) {
+  LprDialog d{port_name, LoadSettings(port_name, kind), nullptr};
+  if (d.port == nullptr) return 0;
+  INT_PTR result = DialogBoxParamA(core::g_monitor.module, MAKEINTRESOURCEA(IDD_CFG_LPR), owner,
+                                   LprDialogProc, reinterpret_cast<LPARAM>(&d));
+  if (d.font != nullptr) DeleteObject(d.font);
+  FreeSettings(d.port);
+  return result == 1 ? 1 : 0;
+}
+
+// --- version box -------------------------------------------------------------------
+
+INT_PTR CALLBACK VersionProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    auto* own = reinterpret_cast<HFONT*>(lparam);
+    HFONT font = OwnerOrIniFont(dialog, GetParent(dialog), own);
+    ApplyDialogLayout(dialog, font, kVersionLayout);
+    return TRUE;
+  }
+  if (message == WM_COMMAND && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) {
+    EndDialog(dialog, LOWORD(wparam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void ShowConfigureDialog(HWND owner, const char* port_name, std::uint32_t kind) {
+  switch (kind) {
+    case core::kLpr:
+    case core::kRaw: ShowLprDialog(owner, port_name, kind); break;
+    case core::kIpp: ShowTabbedDialog(owner, port_name, kind, kIppDialog); break;
+    case core::kMail: ShowTabbedDialog(owner, port_name, kind, kMailDialog); break;
+  }
+}
+
+core::PortEntry* LoadSettings(const char* port_name, std::uint32_t kind) {
+  auto* port = static_cast<core::PortEntry*>(core::Alloc(sizeof(core::PortEntry)));
+  void* block = core::Alloc(core::BlockSize(kind));
+  if (port == nullptr || block == nullptr) {
+    core::Free(port);
+    core::Free(block);
+    return nullptr;
+  }
+  port->kind = port->block_kind = kind;
+  port->block = block;
+  core::LoadPortRecord(port, port_name);
+  return port;
+}
+
+void FreeSettings(core::PortEntry* port) {
+  if (port == nullptr) return;
+  core::Free(port->block);
+  core::Free(port);
+}
+
+void SetConfigureCaption(HWND dialog, const char* port_name) {
+  char title[core::kIniTextMax];
+  core::IniText(core::kDialogIni, "TITLE", "CONFIG", {}, title, sizeof(title));
+  char caption[core::kIniTextMax + 300];
+  core::CopyText(caption, sizeof(caption), title);
+  core::AppendText(caption, sizeof(caption), " - ");
+  core::AppendText(caption, sizeof(caption), port_name);
+  SetWindowTextA(dialog, caption);
+}
+
+INT_PTR ShowVersionBox(HWND owner) {
+  HFONT own = nullptr;
+  INT_PTR result = DialogBoxParamA(core::g_monitor.module, MAKEINTRESOURCEA(IDD_VERSION), owner,
+                                   VersionProc, reinterpret_cast<LPARAM>(&own));
+  if (own != nullptr) DeleteObject(own);
+  return result;
+}
+
+bool ReadWholeNumber(HWND dialog, int id, DWORD low, DWORD high, DWORD* number) {
+  char text[16];
+  int length = GetDlgItemTextA(dialog, id, text, sizeof(text));
+  if (length < 1 || length > kNumberDigitsMax) return false;
+  DWORD value = 0;
+  for (int i = 0; i < length; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + static_cast<DWORD>(text[i] - '0');
+  }
+  if (value < low || value > high) return false;
+  *number = value;
+  return true;
+}
+
+void RefuseField(HWND dialog, int id, const char* message_key) {
+  core::MessageFromIni(dialog, message_key, MB_ICONEXCLAMATION | MB_OK);
+  HWND field = GetDlgItem(dialog, id);
+  SetFocus(field);
+  SendMessageA(field, EM_SETSEL, 0, -1);
+}
+
+void SetUpNumberField(HWND dialog, int edit, int spin, int low, int high, DWORD value,
+                      int digits) {
+  SendDlgItemMessageA(dialog, edit, EM_LIMITTEXT, static_cast<WPARAM>(digits), 0);
+  SendDlgItemMessageA(dialog, spin, UDM_SETRANGE, 0, MAKELPARAM(high, low));
+  SendDlgItemMessageA(dialog, spin, UDM_SETPOS, 0, MAKELPARAM(value, 0));
+  // The spin control would show a stored value cut to its range; the user
+  // sees what is stored, and OK refuses it if it is out of range.
+  SetDlgItemInt(dialog, edit, value, FALSE);
+}
+
+void EnableControls(HWND dialog, const int* ids, int count, bool enabled) {
+  for (int i = 0; i < count; ++i) EnableWindow(GetDlgItem(dialog, ids[i]), enabled);
+}
+
+}  // namespace ui
