@@ -1,21 +1,21 @@
-// The E-mail configure dialog's four tab pages. They plug into the tabbed
-// frame as ui/tabbed_dialog.h describes.
+// The four tab pages of the e-mail configure dialog (373): SMTP server and
+// sender (374), destinations and mail division (376), mail body and
+// encoding (384), SMTP authentication (387). They plug into the tabbed
+// dialog as ui/tabbed_dialog.h describes, and show and change the E-mail
+// block of its loaded settings.
 #pragma once
 #include <windows.h>
 
 namespace ui {
 
-// Tab "PAGE3" (374): SMTP server and sender.
 INT_PTR CALLBACK MailServerPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
-// Tab "PAGE4" (376): destinations and mail division.
 INT_PTR CALLBACK MailDestinationPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
-// Tab "PAGE5" (384): mail body and encoding.
 INT_PTR CALLBACK MailBodyPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
-// Tab "PAGE6" (387): SMTP authentication.
 INT_PTR CALLBACK MailAuthPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Just before the settings are written: the destinations, when changed,
-// go into the address history.
+// Just before the dialog writes the settings: when the destinations changed
+// since the last write, they join the address history, and the
+// destinations page offers the history anew.
 void MailBeforeWrite();
 
 }  // namespace ui
