@@ -620,7 +620,8 @@ Outcome RunDialog(Drive* drive, const std::string& name) {
   if (!found) return commands::Failed(error, "no port named " + name + " (see 'ports')");
   if (!drive->failure.empty())
     return commands::Failed(drive->cancelled ? ERROR_CANCELLED : 0,
-                            name + " not configured: " + drive->failure +
+                            (drive->show ? "cannot show " + name : name + " not configured") +
+                                ": " + drive->failure +
                                 (drive->cancelled ? ", so vexaspool cancelled it" : ""));
   return commands::Ok();
 }
@@ -663,8 +664,8 @@ Outcome Show(const Words& args) {
   drive.kind = KindOf(args[0], &error);
   if (!drive.kind) return NoKind(args[0], error);
   Outcome outcome = RunDialog(&drive, args[0]);
-  if (outcome.status == commands::Status::kOk)
-    for (const std::string& line : drive.lines) console::Out("%s", line.c_str());
+  // What was read before a tab refused to be left is still what it showed.
+  for (const std::string& line : drive.lines) console::Out("%s", line.c_str());
   return outcome;
 }
 

@@ -21,8 +21,9 @@ IPP=ipp://127.0.0.1:8633/printers/q
 {
   port_key Lp PrintMode=0 HostName=127.0.0.1 PortName=lp CmdTmout=300000 DatTmout=300000
   port_key Rw PrintMode=2 HostName=127.0.0.1 PortNum=9100
-  port_key Ipp PrintMode=1 URL=ipp://192.0.2.1/ipp Language=en-us
-  port_key IppAuth PrintMode=1 URL=$IPP Language=en-us
+  port_key Ipp PrintMode=1 URL=ipp://192.0.2.1/ipp Language=en-us CmdTmout=300000 \
+    DatTmout=300000 MaxChunk=4096
+  port_key IppAuth PrintMode=1 URL=$IPP Language=en-us CmdTmout=300000 DatTmout=300000
   port_key Mail PrintMode=3 SmtpServer=smtp.example.com "FromName=Vexa Test" \
     FromAddr=vexa@example.com ToAddr=b@example.com,a@example.com NoPrint=1 EditBody=0
 } | reg_import
