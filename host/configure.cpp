@@ -238,8 +238,8 @@ std::string ChooseTab(Drive* drive, const Where& where) {
     Send(tab, TCM_GETCURSEL, 0, 0, &current);
     if (current == where.tab && IsWindowVisible(page)) return "";
     if (Boxes() > boxes && Settled(drive->frame))
-      return "the dialog did not let vexaspool leave its tab for " + words +
-             " after the message above";
+      return "the dialog stayed on its tab after the message above when vexaspool chose " +
+             words;
     if (GetTickCount() - start >= kShowMs) return "choosing " + words + " did not show its page";
   }
 }
