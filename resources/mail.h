@@ -5,6 +5,10 @@
 #ifndef VEXA_RESOURCES_MAIL_H
 #define VEXA_RESOURCES_MAIL_H
 
+/* The e-mail configure dialog: its tab control, OK, Cancel and Apply are
+   those of resources/configure.h. */
+#define IDD_MAIL_CONFIGURE 373
+
 /* Mail body editor. */
 #define IDD_MAIL_BODY 303
 #define IDC_STC_SUBJECT 304

@@ -5,6 +5,7 @@
 // noted in a trace and answered OK.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <functional>
@@ -15,6 +16,8 @@
 #include "core/ini.h"
 #include "core/passwords.h"
 #include "core/state.h"
+#include "core/store.h"
+#include "resources/configure.h"
 #include "resources/mail.h"
 #include "tests/wine/fixture.h"
 #include "tests/wine/gui/gui.h"
@@ -22,6 +25,7 @@
 #include "ui/address_book.h"
 #include "ui/layout_tables.h"
 #include "ui/mail_checks.h"
+#include "ui/configure.h"
 #include "ui/mail_pages.h"
 #include "ui/tabbed_dialog.h"
 
@@ -420,24 +424,28 @@ TEST_F(MailPages, TheAuthenticationTabShowsThePasswordAndStoresTheAccountWhenOn)
   EXPECT_EQ(std::string(mail_.AuthID) + "/" + mail_.AuthPass + "/" + std::to_string(mail_.AuthType), "me/pw2/1");
 }
 
-// With the shipped texts every tab and the editor show their texts whole;
-// each is saved for a person to look at.
+// With the shipped texts every tab of the real dialog and the editor show
+// their texts whole; each is saved for a person to look at.
 TEST_F(MailPages, ShippedTextsFitEveryTabAndTheEditor) {
   wine_test::UseShippedTexts();
   wine_test::SetDword(MonitorKey(), "DIVIDEFILE", 1);
   core::CopyText(mail_.ToAddr, sizeof(mail_.ToAddr), "sales@example.com,office@example.com");
-  const struct { int id; DLGPROC proc; const ui::LayoutTable& layout; const char* name; } pages[] = {
-      {IDD_MAIL_SERVER, ui::MailServerPageProc, ui::kMailPage3Layout, "mail_page3"},
-      {IDD_MAIL_DESTINATIONS, ui::MailDestinationPageProc, ui::kMailPage4Layout, "mail_page4"},
-      {IDD_MAIL_TEXT, ui::MailBodyPageProc, ui::kMailPage5Layout, "mail_page5"},
-      {IDD_MAIL_AUTH, ui::MailAuthPageProc, ui::kMailPage6Layout, "mail_page6"},
-  };
-  for (const auto& page : pages) {
-    HWND shown = Open(page.id, page.proc, page.layout);
-    EXPECT_EQ(gui::ClippedTexts(shown, page.layout), "") << page.name;
-    EXPECT_TRUE(gui::SaveScreenshot(modal_->dialog, page.name));
-    Close();
+  mail_.DivideSize = 50;
+  ASSERT_TRUE(core::CreatePortRecord(&mail_, "Mail", core::kMail));
+  HWND dialog = Show([] { return ui::ShowConfigureDialog(nullptr, "Mail", core::kMail), INT_PTR{0}; },
+                     {.control_id = IDC_TABS});
+  ASSERT_NE(dialog, nullptr);
+  const ui::LayoutTable* layouts[] = {&ui::kMailPage3Layout, &ui::kMailPage4Layout, &ui::kMailPage5Layout,
+                                      &ui::kMailPage6Layout};
+  for (int tab = 0; tab < 4; ++tab) {
+    SendDlgItemMessageA(dialog, IDC_TABS, TCM_SETCURSEL, tab, 0);
+    NMHDR change = {GetDlgItem(dialog, IDC_TABS), IDC_TABS, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(dialog, WM_NOTIFY, IDC_TABS, reinterpret_cast<LPARAM>(&change));
+    ASSERT_TRUE(IsWindowVisible(ui::g_configure.pages[tab]));
+    EXPECT_EQ(gui::ClippedTexts(ui::g_configure.pages[tab], *layouts[tab]), "") << "tab " << tab;
+    EXPECT_TRUE(gui::SaveScreenshot(dialog, "mail_tab" + std::to_string(tab + 3)));
   }
+  modal_->End(IDCANCEL);
   HWND editor = Show([this] { return ui::ShowMailBodyEditor(nullptr, &mail_); }, {.control_id = IDC_BODY_SUBJECT});
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(gui::ClippedTexts(editor, ui::kMailBodyLayout), "");
