@@ -102,6 +102,7 @@ row Mail '"SmtpServer=smtp example.com"' '!IDS_INVALID_CHARACTER'
 row Mail 'ToAddr+=b@example.com' '!IDS_EMALREADYEXISTS'
 row Mail 'ToAddr-=a@example.com ToAddr-=b@example.com' '!IDS_INVALID_TO_ADDR'
 row Mail 'ToAddr+=B@example.com ToAddr-=a@example.com' 'ToAddr=B@example.com,b@example.com'
+row Mail 'ToAddr-=B@example.com ToAddr+=c@example.com' 'ToAddr=b@example.com,c@example.com'
 row Mail 'NoPrint=0 EditBody=0 "Subject=it'\''s"' '!IDS_INVALID_CHARACTER'
 row Mail 'NoPrint=0 EditBody=0 Subject=Hello Body=one\\ntwo Signature=S CharCode=2 --apply' \
   'NoPrint=0 EditBody=0 Subject=48656C6C6F Body=6F6E650D0A74776F Signature=53 CharCode=2'
@@ -109,7 +110,7 @@ row Mail 'AuthType=1 AuthID=id AuthPass=pw' 'AuthType=1 AuthID=id AuthPass=E2E6'
 expect "show: the E-mail dialog as written" "SmtpServer=smtp.example.com
 FromName=Vexa Test
 FromAddr=vexa@example.com
-ToAddr=B@example.com,b@example.com
+ToAddr=b@example.com,c@example.com
 NoPrint=0
 EditBody=0
 CharCode=2
