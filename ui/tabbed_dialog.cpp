@@ -95,6 +95,8 @@ bool Open(HWND dialog, const TabbedDialog& layout) {
     HWND page = CreateDialogParamA(core::g_monitor.module, MAKEINTRESOURCEA(row.template_id),
                                    dialog, PageFrameProc, reinterpret_cast<LPARAM>(&row));
     if (page == nullptr) return false;
+    // Above the tab control, which would otherwise paint over it.
+    SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     g_configure.pages[i] = page;
   }
   ShowPage(0);

@@ -142,29 +142,6 @@ const ui::LayoutTable* const kPageLayouts[] = {
 
 // --- driving ---------------------------------------------------------------------------
 
-bool IsMessageBox(HWND window) { return GetDlgItem(window, 0xFFFF) != nullptr; }
-
-struct FindBox {
-  HWND found = nullptr;
-  static BOOL CALLBACK Visit(HWND window, LPARAM param) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char name[16] = "";
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-        GetClassNameA(window, name, sizeof(name)) && lstrcmpA(name, "#32770") == 0 &&
-        IsMessageBox(window)) {
-      reinterpret_cast<FindBox*>(param)->found = window;
-      return FALSE;
-    }
-    return TRUE;
-  }
-};
-HWND VisibleBox() {
-  FindBox find;
-  EnumWindows(FindBox::Visit, reinterpret_cast<LPARAM>(&find));
-  return find.found;
-}
-
 class Wizard : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -246,7 +223,7 @@ class Wizard : public ::testing::Test {
         WaitForSingleObject(modal_->thread, 5000);
         continue;
       }
-      if (HWND box = VisibleBox()) {
+      if (HWND box = gui::VisibleMessageBox()) {
         std::string text = gui::ControlText(box, 0xFFFF);
         trace_ << "box:" << text << " ";
         int button = GetDlgItem(box, IDYES) ? answer_ : IDOK;

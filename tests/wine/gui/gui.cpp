@@ -61,6 +61,16 @@ HWND WaitForDialog(const DialogQuery& query, DWORD timeout_ms) {
   return found;
 }
 
+HWND VisibleMessageBox() {
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(w) && GetDlgItem(w, 0xFFFF) != nullptr)
+      return w;
+  }
+  return nullptr;
+}
+
 std::string Text(HWND window) {
   char text[2048] = "";
   GetWindowTextA(window, text, sizeof(text));

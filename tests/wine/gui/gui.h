@@ -27,6 +27,10 @@ struct DialogQuery {
 };
 HWND WaitForDialog(const DialogQuery& query, DWORD timeout_ms = 5000);
 
+// A message box of this process that shows (a dialog with the box's text
+// control, 0xFFFF); null when there is none.
+HWND VisibleMessageBox();
+
 // --- reading ----------------------------------------------------------------------
 
 std::string Text(HWND window);
