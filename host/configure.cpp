@@ -217,7 +217,7 @@ std::string CloseSub(Drive* drive, bool ok) {
   return "";
 }
 
-// Clicks tab item INDEX where a person would: the tab control asks the
+// Clicks WHERE's tab item where a person would: the tab control asks the
 // dialog first (TCN_SELCHANGING, which checks the page being left) and
 // switches only when it agrees.
 std::string ChooseTab(Drive* drive, const Where& where) {
