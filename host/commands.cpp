@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "host/answer.h"
+#include "host/configure.h"
 #include "host/console.h"
 #include "host/print.h"
 #include "host/spooler.h"
@@ -160,15 +161,6 @@ Outcome Import(const Words& args) {
   else if (after.wizards > before.wizards)
     what += ": the add-port wizard opened and was cancelled";
   return Failed(error, what);
-}
-
-Outcome Configure(const Words& args) {
-  if (args.size() != 1) return Usage("configure NAME");
-  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
-  if (!spooler::Table().ConfigurePort) return Failed(ERROR_NOT_SUPPORTED, kNoMonitor);
-  Text port(args[0]);
-  return FromMonitor(spooler::Table().ConfigurePort(nullptr, spooler::Owner(), port.get()),
-                     "no port named " + args[0] + " (see 'ports')");
 }
 
 Outcome Delete(const Words& args) {
@@ -469,7 +461,19 @@ constexpr Command kCommands[] = {
      "the LPR page's Search: the printers that answer, one a line; --pick N: the Nth one's "
      "queues. BROADCASTS to 255.255.255.255: runs only in a network lab",
      wizard::Search},
-    {"configure", "configure NAME", "open the port's configure dialog", Configure},
+    {"configure", configure::kConfigureUsage,
+     "the port's configure dialog for a person at the display; with fields, each typed, "
+     "clicked or chosen on its tab in the order given, then OK (--apply: Apply, then OK). "
+     "Fields: Timeout (seconds), URL, UseProxy, ProxyName, ProxyNum, Chunked, MaxChunk, "
+     "Language (en, en-us, fr, de, ja-jp), Base64, UserName, PassWord, Reconnection, "
+     "NonByteCount, SmtpServer, FromName, FromAddr, ToAddr+=, ToAddr-=, DivideFile, DivideSize, "
+     "NoPrint, EditBody, Subject, Body, Signature (\\n: a line break), CharCode (0-2), "
+     "AuthType, AuthID, AuthPass; check boxes and radio buttons 0 or 1",
+     configure::Configure},
+    {"show", configure::kShowUsage,
+     "what the port's configure dialog shows, one FIELD=value a line (passwords (set) or "
+     "(empty)); then Cancel",
+     configure::Show},
     {"delete", "delete NAME", "delete the port and its registry key", Delete},
     {"open", "open NAME", "open and close the port, as the spooler does", Open},
     {"print", print::kUsage, "print FILE through the port NAME as one spooler job", print::Print},

@@ -6,6 +6,7 @@
 
 #include "host/answer.h"
 #include "host/console.h"
+#include "host/hands.h"
 #include "host/spooler.h"
 
 namespace host::wizard {
@@ -19,16 +20,21 @@ namespace {
 using commands::Outcome;
 using Words = std::vector<std::string>;
 
-// How long the wizard's thread may take to handle one message, to show a
-// window, and to react to a press of Next (a box waiting for a person
-// included). The connection test may use the printer's whole time-out,
-// 180 s. A search pick's queue list may take the server's time-out.
-constexpr DWORD kAnswerMs = 5000;
-constexpr DWORD kShowMs = 10000;
-constexpr DWORD kReactMs = 60000;
+using hands::Click;
+using hands::DialogOfThread;
+using hands::kAnswerMs;
+using hands::kPollMs;
+using hands::kReactMs;
+using hands::kShowMs;
+using hands::PostClick;
+using hands::Send;
+using hands::Text;
+using hands::Type;
+
+// The connection test may use the printer's whole time-out, 180 s. A
+// search pick's queue list may take the server's time-out.
 constexpr DWORD kConnectionTestMs = 190000;
 constexpr DWORD kQueueListMs = 6000;
-constexpr DWORD kPollMs = 20;
 
 // The wizard's controls, from its templates.
 constexpr int kNext = 201;
@@ -85,80 +91,7 @@ bool AddPortReturned(Drive* drive) {
   return InterlockedCompareExchange(&drive->add_port_returned, 0, 0) != 0;
 }
 
-// --- hands on another thread's windows ------------------------------------------
-// Each call waits for the window's thread to handle the message, for a
-// bounded time: a wizard that stops answering fails the command, never
-// hangs it.
-
-bool Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result = nullptr,
-          DWORD ms = kAnswerMs) {
-  DWORD_PTR answer = 0;
-  if (!window ||
-      !SendMessageTimeoutA(window, message, wparam, lparam, SMTO_NORMAL, ms, &answer))
-    return false;
-  if (result) *result = static_cast<LRESULT>(answer);
-  return true;
-}
-
-std::string Text(HWND window) {
-  char text[1024] = "";
-  if (!Send(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text))) return "";
-  text[sizeof(text) - 1] = '\0';
-  return text;
-}
-
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
-
-// A person can click only what is shown and enabled. Returns once the
-// click has been handled, a box it raised answered and all, or MS passed.
-bool Click(HWND button, DWORD ms) {
-  if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return false;
-  return Send(button, BM_CLICK, 0, 0, nullptr, ms);
-}
-
-// For a button that opens a modal dialog: the click is handled only once
-// that dialog closes.
-bool PostClick(HWND button) {
-  if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return false;
-  return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
-}
-
-// Select all, Backspace, then one character at a time, as typed: the
-// field's own limit cuts what does not fit.
-bool Type(HWND field, const std::string& text) {
-  if (!field || !IsWindowEnabled(field)) return false;
-  if (!Send(field, EM_SETSEL, 0, -1) || !Send(field, WM_CHAR, '\b', 1)) return false;
-  for (unsigned char c : text)
-    if (!Send(field, WM_CHAR, c, 1)) return false;
-  return true;
-}
-
-struct DialogQuery {
-  HWND owner;   // null: any
-  HWND except;  // null: none
-  int control;  // 0: any
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
-  auto* query = reinterpret_cast<DialogQuery*>(param);
-  char name[16];
-  if (window == query->except || !GetClassNameA(window, name, sizeof(name)) ||
-      lstrcmpA(name, "#32770") != 0)
-    return TRUE;
-  if (query->owner && GetWindow(window, GW_OWNER) != query->owner) return TRUE;
-  if (query->control && !GetDlgItem(window, query->control)) return TRUE;
-  query->found = window;
-  return FALSE;
-}
-
-// A top-level dialog of THREAD, shown or not (a message box is made before
-// it shows), other than EXCEPT.
-HWND DialogOfThread(DWORD thread, HWND except, int control = 0, HWND owner = nullptr) {
-  DialogQuery query{owner, except, control, nullptr};
-  EnumThreadWindows(thread, MatchDialog, reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
 
 // --- the wizard -------------------------------------------------------------------
 

@@ -28,19 +28,6 @@ need peer_raw "$work/raw" 0
 # The pages a run showed, as their indices: "0 6 1 7".
 pages() { sed -n 's/^page \([0-9]*\).*/\1/p' <<<"$out" | paste -sd' '; }
 
-# values NAME VALUE...: "VALUE=DATA" for each, as the port's key holds it;
-# numbers in decimal.
-values() {
-  local name=$1 value type data
-  shift
-  while IFS=$'\t' read -r value type data; do
-    [[ " $* " == *" $value "* ]] || continue
-    [ "$type" = REG_DWORD ] && data=$((data))
-    echo "$value=$data"
-  done < <("$WINELOADER" reg query "$PORTS_KEY\\$name" </dev/null 2>/dev/null | tr -d '\r' |
-    sed -n 's/^    \([^ ]*\)    \(REG_[A-Z]*\)    \(.*\)$/\1\t\2\t\3/p') | sort
-}
-
 # made NAME PAGES VALUES ARGS...: `add ARGS` goes through PAGES, ends with
 # "added NAME", and the key holds VALUES (space-separated VALUE=DATA).
 made() {
@@ -99,13 +86,6 @@ print_job 127.0.0.1_9100 "$work/doc"
 printed $((256 * 1024)) && cmp -s "$work/doc" "$work/raw/raw.out" || fail "Raw: $out"
 
 # --- refusals: the wizard's message, Cancel, error 1223 ----------------------------------
-# message KEY [ARG]: the first line of NIMMES.INI's text, as a box shows it.
-message() {
-  local text
-  text=$(sed -n "s/^$1=//p" "$VEXA_BIN/NIMMES.INI" | tr -d '\r')
-  text=${text%%\\n*}
-  printf '%s' "${text/\%s/${2:-}}"
-}
 # refused ANSWER PAGE KEY ARG ARGS...: `add ARGS` answered ANSWER shows
 # KEY's message (formatted with ARG) and stays on PAGE.
 refused() {

@@ -59,6 +59,27 @@ port_key() {
   done
 }
 
+# values NAME VALUE...: "VALUE=DATA" for each, as the port's key holds it;
+# numbers in decimal, binary data in hex.
+values() {
+  local name=$1 value type data
+  shift
+  while IFS=$'\t' read -r value type data; do
+    [[ " $* " == *" $value "* ]] || continue
+    [ "$type" = REG_DWORD ] && data=$((data))
+    echo "$value=$data"
+  done < <("$WINELOADER" reg query "$PORTS_KEY\\$name" </dev/null 2>/dev/null | tr -d '\r' |
+    sed -n 's/^    \([^ ]*\)    \(REG_[A-Z]*\)    \(.*\)$/\1\t\2\t\3/p') | sort
+}
+
+# message KEY [ARG]: the first line of NIMMES.INI's text, as a box shows it.
+message() {
+  local text
+  text=$(sed -n "s/^$1=//p" "$VEXA_BIN/NIMMES.INI" | tr -d '\r')
+  text=${text%%\\n*}
+  printf '%s' "${text/\%s/${2:-}}"
+}
+
 # spool_job PORT FILE [OPTIONS]: one job through vexaspool, its lines on
 # stdout as they come. $answer answers the monitor's boxes and prompts
 # (cancel unless set), so that no test waits for a person.
