@@ -299,38 +299,6 @@ using Scenario = Configure::Scenario;
 #define IPP_PLAIN(timeout)                                                                \
   "Base64=0 Chunked=0 CmdTmout=" timeout " DatTmout=" timeout " Language=en-us(17) " \
   "Reconnection=0 " IPP_URL "UseProxy=0 "
-#define IPP_CHUNKED(size)                                                                \
-  "Base64=0 Chunked=1 CmdTmout=180000 DatTmout=180000 Language=en-us(17) MaxChunk=" size \
-  " Reconnection=0 " IPP_URL "UseProxy=0 "
-
-// Each field's limits: what is accepted, and the message for what is not.
-TEST_F(Configure, FieldsTakeTheirRangesAndRefuseWithTheirMessages) {
-  static const Scenario kRows[] = {
-      {"lpr 60", core::kLpr, "type 368 60;wipe;ok", "end",
-       "CmdTmout=60000 DatTmout=60000 NonByteCount=0 Reconnection=0 "},
-      {"lpr 3600", core::kLpr, "type 368 3600;wipe;ok", "end",
-       "CmdTmout=3600000 DatTmout=3600000 NonByteCount=0 Reconnection=0 "},
-      {"lpr 59", core::kLpr, "type 368 59;ok;wipe;cancel", "box:IDS_INVALID_TIMEOUT end", ""},
-      {"lpr 3601", core::kLpr, "type 368 3601;ok;wipe;cancel", "box:IDS_INVALID_TIMEOUT end", ""},
-      {"lpr not a number", core::kLpr, "type 368 6e1;ok;wipe;cancel",
-       "box:IDS_INVALID_TIMEOUT end", ""},
-      {"ipp 59", core::kIpp, "type 337 59;ok;wipe;cancel", "A+ box:IDS_INVALID_TIMEOUT end", ""},
-      {"ipp 3601", core::kIpp, "type 337 3601;ok;wipe;cancel", "A+ box:IDS_INVALID_TIMEOUT end",
-       ""},
-      {"ipp 60", core::kIpp, "type 337 60;wipe;ok", "A+ end", IPP_PLAIN("60000")},
-      {"proxy port 0", core::kIpp, "click 341;type 343 proxy;type 345 0;ok;wipe;cancel",
-       "A+ box:IDS_INVALID_PROXYNUMBER end", ""},
-      {"proxy address empty", core::kIpp, "click 341;type 345 8080;ok;wipe;cancel",
-       "A+ box:IDS_INVALID_PROXYNAME end", ""},
-      {"chunk 1023", core::kIpp, "advanced;click 358;type 360 1023;ok;cancel;wipe;cancel",
-       "box:IDS_INVALID_CHUNKSIZE end", ""},
-      {"chunk 1024", core::kIpp, "advanced;click 358;type 360 1024;ok;wipe;ok", "A+ end",
-       IPP_CHUNKED("1024")},
-      {"chunk 16384", core::kIpp, "advanced;click 358;type 360 16384;ok;wipe;ok", "A+ end",
-       IPP_CHUNKED("16384")},
-  };
-  RunRows(kRows, std::size(kRows));
-}
 
 // The bytes each kind's dialog writes: every value of its table, with the
 // texts of an IPP port as whole fields and its password counted and offset.

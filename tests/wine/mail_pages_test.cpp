@@ -384,46 +384,6 @@ TEST_F(MailPages, TheBodyEditorChecksTheSubjectAndStoresOnlyOnOk) {
   EXPECT_EQ(std::string(mail_.Subject) + "|" + mail_.Body + "|" + mail_.Signature, "Done|The body's text|-- me");
 }
 
-// Each click stores at once; the trace is NoPrint, EditBody, CharCode and
-// which of the two choices and Edit can be used.
-TEST_F(MailPages, TheBodyTabStoresEachChoiceAndEnablesWhatItAllows) {
-  mail_.EditBody = 1, mail_.CharCode = 2;
-  HWND page = Open(IDD_MAIL_TEXT, ui::MailBodyPageProc, ui::kMailPage5Layout);
-  auto trace = [&] {
-    std::string t = std::to_string(mail_.NoPrint) + std::to_string(mail_.EditBody) + std::to_string(mail_.CharCode) + ":";
-    for (int id : {IDC_RAD_VARIABLE, IDC_RAD_FIXATION, IDC_MAIL_EDIT}) t += IsWindowEnabled(GetDlgItem(page, id)) ? "+" : "-";
-    return t;
-  };
-  EXPECT_EQ(trace(), "012:++-");
-  gui::Click(page, IDC_RAD_FIXATION);
-  EXPECT_EQ(trace(), "002:+++");
-  gui::Click(page, IDC_CHK_MAIL);
-  EXPECT_EQ(trace(), "102:---");
-  SendDlgItemMessageA(page, IDC_ENCODING, CB_SETCURSEL, 1, 0);
-  SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_ENCODING, CBN_SELCHANGE), 0);
-  EXPECT_EQ(trace(), "101:---");
-  EXPECT_EQ(Validate(), "valid:1");
-}
-
-// The password is shown in clear; the account is stored only while
-// authentication is on.
-TEST_F(MailPages, TheAuthenticationTabShowsThePasswordAndStoresTheAccountWhenOn) {
-  core::CopyText(mail_.AuthPass, sizeof(mail_.AuthPass), "secret");
-  core::Scramble(mail_.AuthPass);
-  core::CopyText(mail_.AuthID, sizeof(mail_.AuthID), "old");
-  HWND page = Open(IDD_MAIL_AUTH, ui::MailAuthPageProc, ui::kMailPage6Layout);
-  EXPECT_EQ(gui::ControlText(page, IDC_AUTH_PASS), "secret");
-  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
-  SetDlgItemTextA(page, IDC_AUTH_ID, "me");
-  EXPECT_EQ(Validate(), "valid:1");
-  EXPECT_STREQ(mail_.AuthID, "old");
-  gui::Click(page, IDC_CHK_AUTH);
-  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_AUTH_ID)));
-  SetDlgItemTextA(page, IDC_AUTH_PASS, "pw2");
-  EXPECT_EQ(Validate(), "valid:1");
-  EXPECT_EQ(std::string(mail_.AuthID) + "/" + mail_.AuthPass + "/" + std::to_string(mail_.AuthType), "me/pw2/1");
-}
-
 // With the shipped texts every tab of the real dialog and the editor show
 // their texts whole; each is saved for a person to look at.
 TEST_F(MailPages, ShippedTextsFitEveryTabAndTheEditor) {
