@@ -17,6 +17,7 @@ const char kShowUsage[] = "show NAME";
 namespace {
 
 using commands::Outcome;
+using hands::CancelDialog;
 using hands::Click;
 using hands::DialogOfThread;
 using hands::kAnswerMs;
@@ -467,27 +468,6 @@ std::string ReadAll(Drive* drive) {
   return "";
 }
 
-// Whatever is open over the dialog (a box, a dialog a page opened) is
-// refused first; then Cancel. A dialog that will not close ends the
-// process: the main thread would otherwise sit in ConfigurePort for ever.
-void Cancel(Drive* drive) {
-  HWND frame = drive->frame;
-  for (int round = 0; round < 4 && IsWindow(frame); ++round) {
-    if (HWND over = DialogOfThread(drive->thread, frame)) {
-      for (int button : {IDCANCEL, IDNO, IDOK})
-        if (Click(GetDlgItem(over, button), kAnswerMs)) break;
-      Sleep(kPollMs);
-      continue;
-    }
-    Click(GetDlgItem(frame, IDCANCEL), kReactMs);
-    for (DWORD start = GetTickCount(); IsWindow(frame) && GetTickCount() - start < kShowMs;)
-      Sleep(kPollMs);
-  }
-  if (!IsWindow(frame)) return;
-  console::Err("vexaspool: the configure dialog does not close; giving up");
-  ExitProcess(static_cast<UINT>(commands::Status::kFailed));
-}
-
 DWORD WINAPI DriveDialog(LPVOID param) {
   auto* drive = static_cast<Drive*>(param);
   drive->frame = WaitForFrame(drive);
@@ -498,7 +478,7 @@ DWORD WINAPI DriveDialog(LPVOID param) {
   drive->failure = drive->show ? ReadAll(drive) : SetAll(drive);
   if (drive->show || !drive->failure.empty()) {
     drive->cancelled = !drive->failure.empty();
-    Cancel(drive);
+    CancelDialog(drive->frame, "the configure dialog");
   }
   return 0;
 }

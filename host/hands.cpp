@@ -1,5 +1,8 @@
 #include "host/hands.h"
 
+#include "host/commands.h"
+#include "host/console.h"
+
 namespace host::hands {
 
 bool Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result, DWORD ms) {
@@ -63,6 +66,24 @@ HWND DialogOfThread(DWORD thread, HWND except, int control, HWND owner) {
   DialogQuery query{owner, except, control, nullptr};
   EnumThreadWindows(thread, MatchDialog, reinterpret_cast<LPARAM>(&query));
   return query.found;
+}
+
+void CancelDialog(HWND dialog, const char* what) {
+  DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+  for (int round = 0; round < 4 && IsWindow(dialog); ++round) {
+    if (HWND over = DialogOfThread(thread, dialog)) {
+      for (int button : {IDCANCEL, IDNO, IDOK})
+        if (Click(GetDlgItem(over, button), kAnswerMs)) break;
+      Sleep(kPollMs);
+      continue;
+    }
+    Click(GetDlgItem(dialog, IDCANCEL), kReactMs);
+    for (DWORD start = GetTickCount(); IsWindow(dialog) && GetTickCount() - start < kShowMs;)
+      Sleep(kPollMs);
+  }
+  if (!IsWindow(dialog)) return;
+  console::Err("vexaspool: %s does not close; giving up", what);
+  ExitProcess(static_cast<UINT>(commands::Status::kFailed));
 }
 
 }  // namespace host::hands

@@ -41,4 +41,11 @@ bool Type(HWND field, const std::string& text);
 // OWNER (null: any).
 HWND DialogOfThread(DWORD thread, HWND except, int control = 0, HWND owner = nullptr);
 
+// Cancels a modal dialog a person would otherwise have to close: whatever
+// is open over it (a box, a dialog it opened) is refused first, then its
+// Cancel is pressed. A dialog that will not close ends the process, saying
+// WHAT would not close: the main thread would otherwise sit in the
+// monitor's call for ever.
+void CancelDialog(HWND dialog, const char* what);
+
 }  // namespace host::hands

@@ -20,6 +20,7 @@ namespace {
 using commands::Outcome;
 using Words = std::vector<std::string>;
 
+using hands::CancelDialog;
 using hands::Click;
 using hands::DialogOfThread;
 using hands::kAnswerMs;
@@ -166,27 +167,6 @@ After PressNext(HWND frame, int index) {
   }
 }
 
-// Whatever is open over the wizard (a box, the search dialog) is refused
-// first; then Cancel. A wizard that will not close ends the process: the
-// main thread would otherwise sit in AddPort for ever.
-void CancelWizard(HWND frame) {
-  DWORD thread = GetWindowThreadProcessId(frame, nullptr);
-  for (int round = 0; round < 3 && IsWindow(frame); ++round) {
-    if (HWND over = DialogOfThread(thread, frame)) {
-      for (int button : {IDCANCEL, IDNO, IDOK})
-        if (Click(GetDlgItem(over, button), kAnswerMs)) break;
-      Sleep(kPollMs);
-      continue;
-    }
-    Click(GetDlgItem(frame, IDCANCEL), kReactMs);
-    for (DWORD start = GetTickCount(); IsWindow(frame) && GetTickCount() - start < kShowMs;)
-      Sleep(kPollMs);
-  }
-  if (!IsWindow(frame)) return;
-  console::Err("vexaspool: the add-port wizard does not close; giving up");
-  ExitProcess(static_cast<UINT>(commands::Status::kFailed));
-}
-
 bool ProxyEnabled() {
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER,
@@ -276,7 +256,7 @@ DWORD WINAPI DriveAdd(LPVOID param) {
   }
   drive->failure = GoThroughPages(drive, frame);
   drive->cancelled = !drive->failure.empty();
-  if (drive->cancelled) CancelWizard(frame);
+  if (drive->cancelled) CancelDialog(frame, "the add-port wizard");
   return 0;
 }
 
@@ -387,7 +367,7 @@ DWORD WINAPI DriveSearch(LPVOID param) {
     return 0;
   }
   drive->failure = SearchFromLprPage(drive, frame);
-  CancelWizard(frame);
+  CancelDialog(frame, "the add-port wizard");
   return 0;
 }
 
