@@ -24,8 +24,6 @@
 #include "ui/layout_tables.h"
 #include "ui/tabbed_dialog.h"
 
-extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR registry_root, monitor::MonitorTable* table);
-
 namespace {
 
 using wine_test::PortKey;
@@ -88,10 +86,8 @@ void WipeValues(const std::string& port) {
 class Configure : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    static monitor::MonitorTable table{};
-    static bool started = InitializeMonitorEx(nullptr, &table);
-    ASSERT_TRUE(started);
-    table_ = &table;
+    table_ = wine_test::StartedMonitor();
+    ASSERT_NE(table_, nullptr);
     // The DLL's entry plugs the dialogs in; this EXE links them itself.
     core::g_monitor.hooks.configure_port = ui::ShowConfigureDialog;
   }

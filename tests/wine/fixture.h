@@ -8,9 +8,21 @@
 #include <string>
 
 #include "core/state.h"
+#include "monitor/monitor_table.h"
 #include "core/text.h"
 
+extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR registry_root, monitor::MonitorTable* table);
+
 namespace wine_test {
+
+// The monitor started as the spooler starts it, once per test program;
+// null when it refused to start. The dialogs are the test's to plug into
+// its hooks: in the product the DLL's entry does that.
+inline monitor::MonitorTable* StartedMonitor() {
+  static monitor::MonitorTable table{};
+  static bool started = InitializeMonitorEx(nullptr, &table);
+  return started ? &table : nullptr;
+}
 
 inline constexpr char kTestMonitor[] = "Vexa Test Network Printer Port";
 

@@ -21,8 +21,6 @@
 #include "ui/layout_tables.h"
 #include "ui/wizard.h"
 
-extern "C" BOOL WINAPI InitializeMonitorEx(LPSTR registry_root, monitor::MonitorTable* table);
-
 namespace {
 
 using wine_test::PortKey;
@@ -145,16 +143,14 @@ const ui::LayoutTable* const kPageLayouts[] = {
 class Wizard : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    static monitor::MonitorTable table{};
-    static bool started = InitializeMonitorEx(nullptr, &table);
-    ASSERT_TRUE(started);
-    table_ = &table;
+    table_ = wine_test::StartedMonitor();
+    ASSERT_NE(table_, nullptr);
     // The DLL's entry plugs the wizard in; this EXE links the dialogs itself.
     core::g_monitor.hooks.add_port_wizard = ui::ShowAddPortWizard;
     standin::Spool spool;
     ASSERT_TRUE(standin::Bind(&spool)) << "the stand-in winspool.drv is not loaded";
     // The name check asks the spooler, which asks the monitor.
-    spool.SetEnumPorts(table.EnumPorts);
+    spool.SetEnumPorts(table_->EnumPorts);
   }
 
   void SetUp() override {
