@@ -159,6 +159,10 @@ core::PortEntry* LoadSettings(const char* port_name, std::uint32_t kind) {
   }
   port->kind = port->block_kind = kind;
   port->block = block;
+  // A key without time-outs prints with the kind's own; the dialog shows
+  // those rather than a 0 it would refuse to keep.
+  const core::KindValues* values = core::ValuesOf(kind);
+  if (values != nullptr) port->cmd_timeout = port->data_timeout = values->timeout;
   core::LoadPortRecord(port, port_name);
   return port;
 }

@@ -24,6 +24,7 @@ IPP=ipp://127.0.0.1:8633/printers/q
   port_key Ipp PrintMode=1 URL=ipp://192.0.2.1/ipp Language=en-us CmdTmout=300000 \
     DatTmout=300000 MaxChunk=4096
   port_key IppAuth PrintMode=1 URL=$IPP Language=en-us CmdTmout=300000 DatTmout=300000
+  port_key IppBare PrintMode=1 URL=$IPP
   port_key Mail PrintMode=3 SmtpServer=smtp.example.com "FromName=Vexa Test" \
     FromAddr=vexa@example.com ToAddr=b@example.com,a@example.com NoPrint=1 EditBody=0
 } | reg_import
@@ -123,6 +124,9 @@ AuthPass=(set)" "$(vexa_spool show Mail 2>&1)"
 
 # --- they print as changed ----------------------------------------------------------------
 # The password typed into the dialog is the one cupsd asks for: no prompt.
+expect "a key without time-outs: the dialog shows what a job uses" "Timeout=180" \
+  "$(vexa_spool show IppBare 2>&1 | grep '^Timeout=')"
+
 need peer_ipp "$work/auth" 8633 --auth-all alice:secret
 row IppAuth 'Base64=1 UserName=alice PassWord=secret' \
   'Base64=1 UserName=alice PassWord=0600564846554857'
