@@ -9,6 +9,7 @@
 #include "core/state.h"
 #include "core/store.h"
 #include "resources/configure.h"
+#include "ui/controls.h"
 #include "ui/ipp_pages.h"
 #include "ui/layout.h"
 #include "ui/layout_tables.h"
@@ -22,7 +23,6 @@ constexpr int kTimeoutMin = 60;
 constexpr int kTimeoutMax = 3600;
 constexpr int kTimeoutDigits = 4;
 constexpr DWORD kMsPerSecond = 1000;
-constexpr int kNumberDigitsMax = 9;  // fits 32 bits whatever the digits
 
 constexpr TabPage kIppPages[] = {
     {IDD_IPP_PAGE1, &kIppPage1Layout, "PAGE1", IppAddressPageProc},
@@ -60,8 +60,7 @@ void OpenLprDialog(HWND dialog, LprDialog* d) {
   d->font = CreateIniFont(dialog, "DEFAULT", ini);
   ApplyDialogLayout(dialog, d->font, kLprConfigureLayout);
   core::PortEntry* port = d->port;
-  SetUpNumberField(dialog, IDC_TIMEOUT_EDIT, IDC_TIMEOUT_SPIN, kTimeoutMin, kTimeoutMax,
-                   port->data_timeout / kMsPerSecond, kTimeoutDigits);
+  SetUpTimeoutField(dialog, IDC_TIMEOUT_EDIT, IDC_TIMEOUT_SPIN, port);
   CheckDlgButton(dialog, IDC_CHK_RECONNECT, port->Reconnection != 0 ? BST_CHECKED : BST_UNCHECKED);
   HWND byte_count = GetDlgItem(dialog, IDC_CHK_BYTECNT);
   if (port->block_kind == core::kLpr) {
@@ -75,13 +74,8 @@ void OpenLprDialog(HWND dialog, LprDialog* d) {
 }
 
 void PressLprOk(HWND dialog, LprDialog* d) {
-  DWORD seconds = 0;
-  if (!ReadWholeNumber(dialog, IDC_TIMEOUT_EDIT, kTimeoutMin, kTimeoutMax, &seconds)) {
-    RefuseField(dialog, IDC_TIMEOUT_EDIT, "IDS_INVALID_TIMEOUT");
-    return;
-  }
   core::PortEntry* port = d->port;
-  port->cmd_timeout = port->data_timeout = seconds * kMsPerSecond;
+  if (!StoreTimeoutField(dialog, IDC_TIMEOUT_EDIT, port)) return;
   port->Reconnection = IsDlgButtonChecked(dialog, IDC_CHK_RECONNECT) == BST_CHECKED ? 1 : 0;
   if (port->block_kind == core::kLpr)
     core::Lpr(port)->NonByteCount = IsDlgButtonChecked(dialog, IDC_CHK_BYTECNT) == BST_CHECKED;
@@ -191,39 +185,19 @@ INT_PTR ShowVersionBox(HWND owner) {
   return result;
 }
 
-bool ReadWholeNumber(HWND dialog, int id, DWORD low, DWORD high, DWORD* number) {
-  char text[16];
-  int length = GetDlgItemTextA(dialog, id, text, sizeof(text));
-  if (length < 1 || length > kNumberDigitsMax) return false;
-  DWORD value = 0;
-  for (int i = 0; i < length; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    value = value * 10 + static_cast<DWORD>(text[i] - '0');
+void SetUpTimeoutField(HWND dialog, int edit, int spin, const core::PortEntry* port) {
+  SetUpNumberField(dialog, edit, spin, kTimeoutMin, kTimeoutMax, port->cmd_timeout / kMsPerSecond,
+                   kTimeoutDigits);
+}
+
+bool StoreTimeoutField(HWND dialog, int edit, core::PortEntry* port) {
+  DWORD seconds = 0;
+  if (!ReadWholeNumber(dialog, edit, kTimeoutMin, kTimeoutMax, &seconds)) {
+    RefuseField(dialog, edit, "IDS_INVALID_TIMEOUT");
+    return false;
   }
-  if (value < low || value > high) return false;
-  *number = value;
+  port->cmd_timeout = port->data_timeout = seconds * kMsPerSecond;
   return true;
-}
-
-void RefuseField(HWND dialog, int id, const char* message_key) {
-  core::MessageFromIni(dialog, message_key, MB_ICONEXCLAMATION | MB_OK);
-  HWND field = GetDlgItem(dialog, id);
-  SetFocus(field);
-  SendMessageA(field, EM_SETSEL, 0, -1);
-}
-
-void SetUpNumberField(HWND dialog, int edit, int spin, int low, int high, DWORD value,
-                      int digits) {
-  SendDlgItemMessageA(dialog, edit, EM_LIMITTEXT, static_cast<WPARAM>(digits), 0);
-  SendDlgItemMessageA(dialog, spin, UDM_SETRANGE, 0, MAKELPARAM(high, low));
-  SendDlgItemMessageA(dialog, spin, UDM_SETPOS, 0, MAKELPARAM(value, 0));
-  // The spin control would show a stored value cut to its range; the user
-  // sees what is stored, and OK refuses it if it is out of range.
-  SetDlgItemInt(dialog, edit, value, FALSE);
-}
-
-void EnableControls(HWND dialog, const int* ids, int count, bool enabled) {
-  for (int i = 0; i < count; ++i) EnableWindow(GetDlgItem(dialog, ids[i]), enabled);
 }
 
 }  // namespace ui

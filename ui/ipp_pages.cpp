@@ -8,6 +8,7 @@
 #include "core/url.h"
 #include "resources/configure.h"
 #include "ui/configure.h"
+#include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/layout_tables.h"
 #include "ui/tabbed_dialog.h"
@@ -15,10 +16,6 @@
 namespace ui {
 namespace {
 
-constexpr int kTimeoutMin = 60;
-constexpr int kTimeoutMax = 3600;
-constexpr int kTimeoutDigits = 4;
-constexpr DWORD kMsPerSecond = 1000;
 constexpr int kAddressChars = 256;  // URL and proxy address
 constexpr int kProxyPortDigits = 5;
 constexpr int kCredentialChars = 64;
@@ -46,8 +43,7 @@ void FillAddressPage(HWND page) {
   const core::IppBlock* ipp = Settings();
   SendDlgItemMessageA(page, IDC_CNF_URL, EM_LIMITTEXT, kAddressChars, 0);
   SetDlgItemTextA(page, IDC_CNF_URL, ipp->URL);
-  SetUpNumberField(page, IDC_CNF_TIMEOUT_EDIT, IDC_CNF_TIMEOUT_SPIN, kTimeoutMin, kTimeoutMax,
-                   g_configure.port->cmd_timeout / kMsPerSecond, kTimeoutDigits);
+  SetUpTimeoutField(page, IDC_CNF_TIMEOUT_EDIT, IDC_CNF_TIMEOUT_SPIN, g_configure.port);
   Check(page, IDC_CHK_RECONNECT, g_configure.port->Reconnection);
   Check(page, IDC_CHK_PROXY, ipp->UseProxy);
   SendDlgItemMessageA(page, IDC_CNF_PROXY_EDIT, EM_LIMITTEXT, kAddressChars, 0);
@@ -66,12 +62,7 @@ bool StoreAddressPage(HWND page) {
     RefuseField(page, IDC_CNF_URL, "IDS_INVALID_URI");
     return false;
   }
-  DWORD seconds = 0;
-  if (!ReadWholeNumber(page, IDC_CNF_TIMEOUT_EDIT, kTimeoutMin, kTimeoutMax, &seconds)) {
-    RefuseField(page, IDC_CNF_TIMEOUT_EDIT, "IDS_INVALID_TIMEOUT");
-    return false;
-  }
-  g_configure.port->cmd_timeout = g_configure.port->data_timeout = seconds * kMsPerSecond;
+  if (!StoreTimeoutField(page, IDC_CNF_TIMEOUT_EDIT, g_configure.port)) return false;
   g_configure.port->Reconnection = Checked(page, IDC_CHK_RECONNECT);
   ipp->UseProxy = Checked(page, IDC_CHK_PROXY);
   if (ipp->UseProxy == 0) return true;

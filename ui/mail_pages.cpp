@@ -12,6 +12,7 @@
 #include "ui/address_book.h"
 #include "ui/layout.h"
 #include "ui/configure.h"
+#include "ui/controls.h"
 #include "ui/mail_checks.h"
 #include "ui/tabbed_dialog.h"
 

@@ -7,6 +7,7 @@
 #include "core/store.h"
 #include "resources/configure.h"
 #include "ui/configure.h"
+#include "ui/controls.h"
 #include "ui/wizard.h"
 
 namespace ui {
@@ -62,16 +63,7 @@ bool Validate(int index) {
 
 void ShowPage(int index) {
   g_configure.current = index;
-  HWND shown = g_configure.pages[index];
-  SendMessageA(shown, kWizPrepare, 0, 0);
-  EnableWindow(shown, TRUE);
-  ShowWindow(shown, SW_SHOW);
-  SendMessageA(shown, kWizShown, 0, 0);
-  for (int i = 0; i < g_configure.layout->page_count; ++i) {
-    if (i == index) continue;
-    EnableWindow(g_configure.pages[i], FALSE);
-    ShowWindow(g_configure.pages[i], SW_HIDE);
-  }
+  ShowOnlyPage(g_configure.pages[index], g_configure.pages, g_configure.layout->page_count);
 }
 
 bool Open(HWND dialog, const TabbedDialog& layout) {

@@ -3,6 +3,7 @@
 #include "core/ini.h"
 #include "core/state.h"
 #include "resources/wizard.h"
+#include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/layout_tables.h"
 
@@ -262,16 +263,7 @@ void SwitchToPage(int index) {
   const PageRow* row = RowOf(index);
   if (row == nullptr) return;
   g_wizard.current = index;
-  HWND shown = g_wizard.pages[index];
-  SendMessageA(shown, kWizPrepare, 0, 0);
-  EnableWindow(shown, TRUE);
-  ShowWindow(shown, SW_SHOW);
-  SendMessageA(shown, kWizShown, 0, 0);
-  for (HWND page : g_wizard.pages) {
-    if (page == nullptr || page == shown) continue;
-    EnableWindow(page, FALSE);
-    ShowWindow(page, SW_HIDE);
-  }
+  ShowOnlyPage(g_wizard.pages[index], g_wizard.pages, kPageSlots);
   HWND frame = g_wizard.frame;
   if (row->picture != 0) {
     if (row->picture != g_wizard.picture) {

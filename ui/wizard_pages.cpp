@@ -15,6 +15,7 @@
 #include "discovery/search.h"
 #include "ipp/job.h"
 #include "resources/wizard.h"
+#include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/layout_tables.h"
 #include "ui/queue_list.h"
@@ -211,20 +212,6 @@ void ShowProxyFields(HWND page) {
     EnableWindow(GetDlgItem(page, id), g_wizard.ipp->UseProxy != 0);
 }
 
-// Digits only, and a value that fits: "8080 " or "80x" is no port.
-bool ReadWholeNumber(const char* text, std::uint32_t* value) {
-  if (text[0] == '\0') return false;
-  std::uint32_t number = 0;
-  for (; *text != '\0'; ++text) {
-    if (*text < '0' || *text > '9') return false;
-    std::uint32_t digit = static_cast<std::uint32_t>(*text - '0');
-    if (number > (0xFFFFFFFFu - digit) / 10) return false;
-    number = number * 10 + digit;
-  }
-  *value = number;
-  return true;
-}
-
 void ProxyPage(HWND page, UINT message, WPARAM wparam) {
   core::IppBlock* ipp = g_wizard.ipp;
   switch (message) {
@@ -259,18 +246,15 @@ void ProxyPage(HWND page, UINT message, WPARAM wparam) {
       break;
     case kWizNext:
       if (ipp->UseProxy) {
-        char address[sizeof(ipp->ProxyName)], port[11];
+        char address[sizeof(ipp->ProxyName)];
         GetDlgItemTextA(page, IDC_PROXY_NAME, address, sizeof(address));
-        GetDlgItemTextA(page, IDC_PROXY_NUM, port, sizeof(port));
-        std::uint32_t number = 0;
+        DWORD number = 0;
         if (address[0] == '\0') {
-          Warn("IDS_INVALID_PROXYNAME");
-          FocusField(page, IDC_PROXY_NAME);
+          RefuseField(page, IDC_PROXY_NAME, "IDS_INVALID_PROXYNAME");
           break;
         }
-        if (!ReadWholeNumber(port, &number)) {
-          Warn("IDS_INVALID_PROXYNUMBER");
-          FocusField(page, IDC_PROXY_NUM);
+        if (!ReadWholeNumber(page, IDC_PROXY_NUM, 0, 0xFFFFFFFF, &number)) {
+          RefuseField(page, IDC_PROXY_NUM, "IDS_INVALID_PROXYNUMBER");
           break;
         }
         core::CopyText(ipp->ProxyName, sizeof(ipp->ProxyName), address);
@@ -423,8 +407,7 @@ void UrlPage(HWND page, UINT message, WPARAM wparam) {
       if (g_test.block == nullptr || g_test.thread != nullptr) break;
       GetDlgItemTextA(page, IDC_URL, g_test.block->URL, sizeof(g_test.block->URL));
       if (!core::ParseUrl(g_test.block)) {
-        Warn("IDS_INVALID_URI");
-        FocusField(page, IDC_URL);
+        RefuseField(page, IDC_URL, "IDS_INVALID_URI");
         break;
       }
       StartConnectionTest(page);
@@ -503,8 +486,7 @@ void LprPage(HWND page, UINT message, WPARAM wparam) {
       GetDlgItemTextA(page, IDC_HOST, host, sizeof(host));
       GetDlgItemTextA(page, IDC_QUEUE, queue, sizeof(queue));
       if (host[0] == '\0' || !HostExists(host)) {
-        Warn(host[0] == '\0' ? "IDS_INVALIDSERVERNAME" : "IDS_INVALIDPORTNAME_S");
-        FocusField(page, IDC_HOST);
+        RefuseField(page, IDC_HOST, host[0] == '\0' ? "IDS_INVALIDSERVERNAME" : "IDS_INVALIDPORTNAME_S");
         break;
       }
       if (queue[0] == '\0') {
@@ -573,8 +555,7 @@ void RawPage(HWND page, UINT message, WPARAM wparam) {
       char host[sizeof(raw->HostName)];
       GetDlgItemTextA(page, IDC_HOST, host, sizeof(host));
       if (host[0] == '\0' || !HostExists(host)) {
-        Warn(host[0] == '\0' ? "IDS_INVALIDSERVERNAME" : "IDS_INVALIDPORTNAME_S");
-        FocusField(page, IDC_HOST);
+        RefuseField(page, IDC_HOST, host[0] == '\0' ? "IDS_INVALIDSERVERNAME" : "IDS_INVALIDPORTNAME_S");
         break;
       }
       core::CopyText(raw->HostName, sizeof(raw->HostName), host);
