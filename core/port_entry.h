@@ -79,6 +79,12 @@ struct IppBlock {
   char Language[17];
   char* make_and_model;  // 1024 bytes while a printer is being identified
   std::uint32_t transport_index;
+  // A chunked job's framed chunks not yet sent, from its first chunk to
+  // the end of the job.
+  std::uint8_t* gather;
+  std::uint32_t gather_capacity;
+  std::uint32_t gathered;       // bytes in gather
+  std::uint32_t gathered_data;  // job bytes among them
 };
 
 struct RawBlock {

@@ -29,7 +29,6 @@ constexpr DWORD kPollInterval = 30000;
 // to the resend wait.
 constexpr DWORD kFirstRetryPause = 1000;
 constexpr std::uint32_t kPlainPiece = 16384;
-constexpr std::uint32_t kChunkFraming = 32;
 
 core::IppBlock* Block(PortEntry* port) { return core::Ipp(port); }
 SOCKET Data(PortEntry* port) { return static_cast<SOCKET>(Block(port)->data_socket); }
@@ -126,16 +125,82 @@ bool SendWithRetry(PortEntry* port, const std::uint8_t* unit, std::uint32_t size
   }
 }
 
-// Job bytes, chunked or plain; `job_bytes` counts the job's bytes only.
-bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
-              std::uint32_t* job_bytes) {
+std::uint32_t Piece(const PortEntry* port) {
+  return port->SendBufSize != 0 ? port->SendBufSize : core::kDefaultSendBufSize;
+}
+
+// Sends the gathered chunks; the job bytes among them count as sent.
+bool SendGathered(PortEntry* port) {
+  core::IppBlock* b = Block(port);
+  if (b->gathered == 0) return true;
+  std::uint32_t sent = 0;
+  bool ok = SendWithRetry(port, b->gather, b->gathered, &sent);
+  if (ok) port->bytes_sent += b->gathered_data;
+  b->gathered = b->gathered_data = 0;
+  return ok;
+}
+
+// Room for a piece of job bytes and the framing of many small chunks, or
+// for one chunk larger than that; for the chunk alone when a SendBufSize
+// too large to allocate leaves no more.
+bool GrowGather(PortEntry* port, std::uint32_t framed) {
+  core::IppBlock* b = Block(port);
+  core::Free(b->gather);
+  std::uint64_t pieces = 2 * static_cast<std::uint64_t>(Piece(port));
+  std::uint32_t capacity = pieces > framed && pieces <= 0x7FFFFFFF
+                               ? static_cast<std::uint32_t>(pieces) : framed;
+  b->gather = static_cast<std::uint8_t*>(core::Alloc(capacity));
+  if (b->gather == nullptr && capacity != framed) {
+    capacity = framed;
+    b->gather = static_cast<std::uint8_t*>(core::Alloc(capacity));
+  }
+  b->gather_capacity = b->gather != nullptr ? capacity : 0;
+  return b->gather != nullptr;
+}
+
+// Frames one chunk into the gather buffer. What is gathered goes out first
+// when the chunk does not fit behind it; the buffer grows for a chunk larger
+// than it.
+bool GatherChunk(PortEntry* port, const std::uint8_t* data, std::uint32_t n) {
+  core::IppBlock* b = Block(port);
+  char line[kChunkSizeLineSize];
+  std::uint32_t line_size = static_cast<std::uint32_t>(ChunkSizeLine(line, n));
+  std::uint32_t framed = line_size + n + 2;
+  if (b->gathered + framed > b->gather_capacity) {
+    if (!SendGathered(port)) return false;
+    if (framed > b->gather_capacity && !GrowGather(port, framed)) {
+      port->send_error = core::kIppExchangeFailed;
+      return false;
+    }
+  }
+  std::uint8_t* at = b->gather + b->gathered;
+  CopyMemory(at, line, line_size);
+  CopyMemory(at + line_size, data, n);
+  at[line_size + n] = '\r';
+  at[line_size + n + 1] = '\n';
+  b->gathered += framed;
+  return true;
+}
+
+void ForgetGathered(core::IppBlock* b) {
+  core::Free(b->gather);
+  b->gather = nullptr;
+  b->gather_capacity = b->gathered = b->gathered_data = 0;
+}
+
+// Job bytes, chunked or plain. Chunks are gathered until they hold a piece
+// (SendBufSize) of job bytes and leave in one send: under some WinSock
+// layers a send costs about the same whatever its size, and the spooler's
+// buffers are often far smaller than a piece. The bytes on the wire are
+// those of one send per chunk.
+bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size) {
   core::IppBlock* b = Block(port);
   if (!b->Chunked) {
     while (size > 0) {
       std::uint32_t piece = size < kPlainPiece ? size : kPlainPiece;
       std::uint32_t sent = 0;
       bool ok = SendWithRetry(port, data, piece, &sent);
-      *job_bytes += sent;
+      port->bytes_sent += sent;
       if (!ok) return false;
       data += piece;
       size -= piece;
@@ -144,28 +209,16 @@ bool SendData(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
   }
   // A chunk size of 0 would never move; the set-up dialogs never store it.
   std::uint32_t chunk = b->MaxChunk != 0 ? b->MaxChunk : core::kDefaultMaxChunk;
-  std::uint32_t largest = size < chunk ? size : chunk;
-  auto* work = static_cast<std::uint8_t*>(core::Alloc(largest + kChunkFraming));
-  if (work == nullptr) {
-    port->send_error = core::kIppExchangeFailed;
-    return false;
-  }
-  bool ok = true;
-  while (ok && size > 0) {
+  while (size > 0) {
     std::uint32_t n = size < chunk ? size : chunk;
-    std::size_t at = ChunkSizeLine(reinterpret_cast<char*>(work), n);
-    CopyMemory(work + at, data, n);
-    at += n;
-    work[at++] = '\r';
-    work[at++] = '\n';
-    std::uint32_t sent = 0;
-    ok = SendWithRetry(port, work, static_cast<std::uint32_t>(at), &sent);
-    if (ok) *job_bytes += n;
+    if (b->gathered_data + n > Piece(port) && !SendGathered(port)) return false;
+    if (!GatherChunk(port, data, n)) return false;
+    b->gathered_data += n;
+    if (b->gathered_data >= Piece(port) && !SendGathered(port)) return false;
     data += n;
     size -= n;
   }
-  core::Free(work);
-  return ok;
+  return true;
 }
 
 bool Start(PortEntry* port) {
@@ -202,8 +255,10 @@ bool Start(PortEntry* port) {
                                         static_cast<std::uint32_t>(header), nullptr, true);
     if (ok) {
       Sleep(kSettle);
-      std::uint32_t counted = 0;
-      ok = SendData(port, request, static_cast<std::uint32_t>(request_size), &counted);
+      // The request is the body's first chunk, and goes at once.
+      b->gathered = b->gathered_data = 0;
+      ok = GatherChunk(port, request, static_cast<std::uint32_t>(request_size)) &&
+           SendGathered(port);
     }
   } else {
     CopyMemory(packet + header, request, request_size);
@@ -225,10 +280,7 @@ bool SendJobData(PortEntry* port, const std::uint8_t* data, std::uint32_t size) 
   port->send_error = 0;
   // The connection's own flag, not the byte count, which wraps at 4 GiB.
   if (!core::HasFlags(port, core::kConnected) && !Start(port)) return false;
-  std::uint32_t job_bytes = 0;
-  bool ok = SendData(port, data, size, &job_bytes);
-  port->bytes_sent += job_bytes;
-  return ok;
+  return SendData(port, data, size);
 }
 
 void AfterSend(PortEntry* port) {
@@ -379,8 +431,15 @@ bool IppWrite(PortEntry* port, const std::uint8_t* data, std::uint32_t size,
 bool IppEnd(PortEntry* port) {
   core::IppBlock* b = Block(port);
   if (PollRequested(port)) StopPolling(port);
+  // The last chunks gathered go as a write's would, then the body's end.
+  bool sent = true;
+  if (b->data_socket != core::kNoSocket && b->gathered != 0) {
+    sent = SendGathered(port);
+    if (sent) AfterSend(port);
+  }
+  ForgetGathered(b);
   if (b->data_socket == core::kNoSocket) return true;
-  if (b->Chunked && !SendLastChunk(port)) {
+  if (b->Chunked && (!sent || !SendLastChunk(port))) {
     transport::CloseConnection(port, &b->data_socket, transport::kAbortive);
     return false;
   }

@@ -11,9 +11,12 @@
 --mode reset resets every connection as soon as it is accepted.
 --mode continue reads an HTTP request's header and then answers
              "100 Continue" every half second, never a final status.
---mode ipp   a counted-body IPP printer, always idle: answers every request
-             with success; the first Print-Job's body is read with the stall
-             fault and kept in DIR/conn-K.data.
+--mode ipp   an IPP printer, always idle: answers every request with
+             success; the first Print-Job's body is read with the stall
+             fault and kept in DIR/conn-K.data. A chunked body is kept
+             without its framing, and the size line of each chunk, as sent,
+             in DIR/conn-K.chunks; framing that is not exactly "%x\r\n",
+             data, "\r\n" ends the connection unanswered.
 
 Faults, on the first connection only:
   --reset-after N      reset the connection after N data bytes
@@ -49,12 +52,28 @@ class Conn:
         self.index = index
         self.args = args
         self.faulty = index == 1
+        self.taken = 0
+        self.pending = b""
+        self.arm()
+
+    def arm(self):
+        """The stall fault, counted from the data taken so far."""
+        self.stalls = self.args.stall_count if self.faulty and self.args.stall_after else 0
+        self.next_stall = self.taken + (self.args.stall_after or 0)
 
     def path(self, suffix):
         return os.path.join(self.args.dir, "conn-%d.%s" % (self.index, suffix))
 
+    def read_some(self, n):
+        """Up to n bytes, those read past an HTTP header first; b"" once
+        the client has closed."""
+        if self.pending:
+            chunk, self.pending = self.pending[:n], self.pending[n:]
+            return chunk
+        return self.sock.recv(n)
+
     def recv(self, n):
-        chunk = self.sock.recv(n)
+        chunk = self.read_some(n)
         if not chunk:
             raise EOFError
         return chunk
@@ -78,10 +97,14 @@ class Conn:
 
     def take_data(self, out, limit=None):
         """Reads data into `out` until `limit` bytes or the client closes,
-        applying the stall and reset faults. Returns the count."""
-        count = 0
-        stalls = self.args.stall_count if self.faulty and self.args.stall_after else 0
-        next_stall = self.args.stall_after
+        applying the stall and reset faults, which count the data of every
+        call on the connection. Returns the count of this call."""
+        taken = self.taken
+        count = self.taken
+        if limit is not None:
+            limit += count
+        stalls = self.stalls
+        next_stall = self.next_stall
         while limit is None or count < limit:
             want = 65536 if limit is None else min(65536, limit - count)
             if stalls:
@@ -94,7 +117,7 @@ class Conn:
                     raise ConnectionResetError
                 want = min(want, self.args.reset_after - count)
             try:
-                chunk = self.sock.recv(want)
+                chunk = self.read_some(want)
             except ConnectionError:
                 break
             if not chunk:
@@ -108,7 +131,8 @@ class Conn:
                 log("conn", self.index, "reading again")
                 stalls -= 1
                 next_stall += self.args.stall_after
-        return count
+        self.taken, self.stalls, self.next_stall = count, stalls, next_stall
+        return count - taken
 
     def reset(self):
         self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
@@ -127,21 +151,65 @@ class Conn:
             head += self.recv(4096)
         head, body = head.split(b"\r\n\r\n", 1)
         length = 0
+        chunked = False
         for line in head.split(b"\r\n"):
             name, _, value = line.partition(b":")
             if name.strip().lower() == b"content-length":
                 length = int(value)
+            if name.strip().lower() == b"transfer-encoding":
+                chunked = value.strip().lower() == b"chunked"
+        if chunked:
+            self.pending = body
+            return self.ipp_chunked()
         body += self.exactly(8 - len(body)) if len(body) < 8 else b""
-        operation, request_id = struct.unpack(">HI", body[2:8])
-        log("conn", self.index, "operation", operation)
-        if operation == 2 and self.args.stall_after and not self.args.stalled:
-            self.args.stalled = True
-            self.faulty = True
-        else:
-            self.faulty = False
+        operation, request_id = self.operation(body)
         with open(self.path("data"), "wb") as out:
             out.write(body)
             self.take_data(out, length - len(body))
+        self.answer(request_id)
+
+    def operation(self, body):
+        operation, request_id = struct.unpack(">HI", body[2:8])
+        log("conn", self.index, "operation", operation)
+        self.faulty = operation == 2 and self.args.stall_after and not self.args.stalled
+        if self.faulty:
+            self.args.stalled = True
+        self.arm()
+        return operation, request_id
+
+    def ipp_chunked(self):
+        """The first chunk holds the IPP request; the stall fault counts the
+        chunks' data."""
+        request_id = None
+        with open(self.path("data"), "wb") as out, open(self.path("chunks"), "wb") as sizes:
+            while True:
+                line = self.line()
+                sizes.write(line[:-2] + b"\n")
+                sizes.flush()
+                digits = line[:-2]
+                if (not line.endswith(b"\r\n") or not digits or
+                        digits.strip(b"0123456789abcdef") or digits != b"%x" % int(digits, 16)):
+                    log("conn", self.index, "bad chunk size line", repr(line))
+                    return
+                n = int(digits, 16)
+                if n == 0:
+                    break
+                if request_id is None:
+                    data = self.exactly(n)
+                    out.write(data)
+                    _, request_id = self.operation(data)
+                else:
+                    self.take_data(out, n)
+                if self.exactly(2) != b"\r\n":
+                    log("conn", self.index, "no CR LF after a chunk")
+                    return
+            if self.exactly(2) != b"\r\n":
+                log("conn", self.index, "no empty line after the last chunk")
+                return
+        log("conn", self.index, "chunked body complete")
+        self.answer(request_id)
+
+    def answer(self, request_id):
         def attr(tag, name, value):
             return bytes([tag]) + struct.pack(">H", len(name)) + name + struct.pack(">H", len(value)) + value
         answer = (struct.pack(">HHI", 0x0100, 0, request_id) + b"\x01" +

@@ -25,6 +25,8 @@ vexa_reset_ports
   port_key LprChatty PrintMode=0 HostName=127.0.0.1 PortName=lp NonRFCPorts=0
   port_key IppStall PrintMode=1 URL=ipp://127.0.0.1:9144/p Language=en-us CmdTmout=60000 \
     DatTmout=3000
+  port_key IppStallChunked PrintMode=1 URL=ipp://127.0.0.1:9145/p Language=en-us CmdTmout=60000 \
+    DatTmout=3000 Chunked=1 MaxChunk=16384
   # Port numbers past 65535 that name a listening port once cut to 16 bits.
   port_key RawBigPort PrintMode=2 HostName=127.0.0.1 PortNum=$((65536 + 9142))
   port_key IppBigProxy PrintMode=1 URL=ipp://127.0.0.1:9143/p Language=en-us UseProxy=1 \
@@ -74,6 +76,14 @@ row ippstall IppStall 9144 "--mode ipp --stall-after 65536 --stall-seconds 6" ""
   'printed $size && grep -q "^prompt 401 " <<<"$out" && ! grep -q "^box: " <<<"$out" &&
    job=$(sed -n "s/^conn \([0-9]*\) operation 2$/\1/p" <<<"$log") &&
    [ "$(wc -l <<<"$job")" -eq 1 ] && tail -c $size "$work/ippstall/conn-$job.data" | cmp -s - "$work/job"'
+# The same with a chunked body whose writes are gathered into larger sends:
+# the stalled send resumes inside its chunks, none sent twice or cut short.
+row ippstallchunked IppStallChunked 9145 "--mode ipp --stall-after 65536 --stall-seconds 6" \
+  "--write-size 4096" retry 60 \
+  'printed $size && grep -q "^prompt 401 " <<<"$out" && ! grep -q "^box: " <<<"$out" &&
+   job=$(sed -n "s/^conn \([0-9]*\) operation 2$/\1/p" <<<"$log") && [ "$(wc -l <<<"$job")" -eq 1 ] &&
+   [ "$(tail -n +2 "$work/ippstallchunked/conn-$job.chunks" | uniq -c | tr -s " ")" = " 4096 1000
+ 1 0" ] && tail -c $size "$work/ippstallchunked/conn-$job.data" | cmp -s - "$work/job"'
 
 # Settings that do not fit a TCP port fail the job; nothing reaches the port
 # they would name cut to 16 bits.

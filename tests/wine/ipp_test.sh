@@ -33,6 +33,10 @@ vexa_reset_ports
   port_key IppCounted PrintMode=1 URL=$URL Language=en-us
   port_key IppChunk4k PrintMode=1 URL=$URL Language=en-us Chunked=1 MaxChunk=4096
   port_key IppChunk16k PrintMode=1 URL=$URL Language=en-us Chunked=1 MaxChunk=16384
+  for chunk in 4096 16384 65536; do
+    port_key IppWire$chunk PrintMode=1 URL=ipp://127.0.0.1:8634/p Language=en-us Chunked=1 \
+      MaxChunk=$chunk
+  done
   port_key IppProxy PrintMode=1 URL=$URL Language=en-us Chunked=1 UseProxy=1 \
     ProxyName=127.0.0.1 ProxyNum=8888
   port_key IppAuth PrintMode=1 URL=$AUTH_URL Language=en-us Base64=1 UserName=alice
@@ -54,6 +58,37 @@ for port in IppCounted IppChunk4k IppChunk16k; do
     printed "$(stat -c %s "$work/$file")" && received "$work/$file" "$work/cups" ||
       fail "$port, $file: $out"
   done
+done
+
+# --- chunk sizes on the wire ------------------------------------------------
+# Each write is cut into chunks of at most MaxChunk, whether the chunks leave
+# one send each or several in one: four writes of 4096 fill the 16384-byte
+# piece exactly, a chunk may be larger than two pieces, and the job's last
+# chunks go out at its end.
+# chunks SIZE WRITE MAXCHUNK: the size lines of the job's chunks, then 0.
+chunks() {
+  local left=$1 write n
+  while [ "$left" -gt 0 ]; do
+    write=$((left < $2 ? left : $2))
+    left=$((left - write))
+    while [ "$write" -gt 0 ]; do
+      n=$((write < $3 ? write : $3))
+      printf '%x\n' $n
+      write=$((write - n))
+    done
+  done
+  echo 0
+}
+need peer_fault "$work/wire" 8634 --mode ipp
+head -c 100001 /dev/urandom >"$work/odd"
+for row in "4096 10000" "16384 4096" "65536 100000"; do
+  read -r chunk write <<<"$row"
+  print_job IppWire$chunk "$work/odd" --write-size $write
+  job=$(sed -n 's/^conn \([0-9]*\) operation 2$/\1/p' "$work/wire/fault.log" | tail -n 1)
+  printed 100001 && tail -c 100001 "$work/wire/conn-$job.data" | cmp -s - "$work/odd" &&
+    [ "$(tail -n +2 "$work/wire/conn-$job.chunks")" = "$(chunks 100001 $write $chunk)" ] ||
+    fail "chunks of MaxChunk $chunk, writes of $write: $out
+$(tail -n 3 "$work/wire/fault.log")"
 done
 
 # --- through an HTTP proxy: the request line carries the whole URL -----------
