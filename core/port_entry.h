@@ -121,6 +121,9 @@ struct PortEntry {
   Handle printer;
   std::uint32_t job_id;
   Handle spool_file;
+  // The job's newest bytes, on their way to the spool file in larger writes.
+  std::uint8_t* spool_stage;
+  std::uint32_t staged;
   std::uint32_t bytes_spooled;
   std::uint32_t job_size;
   std::uint32_t bytes_sent;

@@ -23,6 +23,9 @@ constexpr DWORD kOpenPrinterWait = 500;
 constexpr int kGetJobTries = 120;
 constexpr DWORD kDiChannel = 1;  // DOC_INFO_2 mode: the job talks to the port itself
 constexpr DWORD kErrorChannelRefused = 1012;
+// Spool file writes of a few KiB each cost several times what one large
+// write costs; the copy for a resend needs every byte only when it is read.
+constexpr std::uint32_t kSpoolStage = 65536;
 
 PortEntry* Entry(HANDLE handle) { return static_cast<PortEntry*>(handle); }
 
@@ -107,6 +110,9 @@ void ReleaseJob(PortEntry* port) {
     CloseHandle(port->spool_file);
     port->spool_file = INVALID_HANDLE_VALUE;
   }
+  Free(port->spool_stage);
+  port->spool_stage = nullptr;
+  port->staged = 0;
   Free(port->user_name);
   Free(port->document_name);
   port->user_name = nullptr;
@@ -153,6 +159,27 @@ DWORD WINAPI JobWatcher(LPVOID parameter) {
   // Also when the job ended before this thread got to run.
   PortWorkerEnds(port, Watcher(port));
   return 0;
+}
+
+bool WriteSpool(PortEntry* port, const void* data, DWORD size) {
+  DWORD count = 0;
+  return WriteFile(port->spool_file, data, size, &count, nullptr) && count == size;
+}
+
+bool WriteStaged(PortEntry* port) {
+  bool ok = port->staged == 0 || WriteSpool(port, port->spool_stage, port->staged);
+  port->staged = 0;
+  return ok;
+}
+
+// Adds a buffer to the spool file, through the stage when there is one.
+bool Spool(PortEntry* port, const std::uint8_t* data, DWORD size) {
+  if (port->spool_stage == nullptr) return WriteSpool(port, data, size);
+  if (port->staged + size > kSpoolStage && !WriteStaged(port)) return false;
+  if (size >= kSpoolStage) return WriteSpool(port, data, size);
+  CopyMemory(port->spool_stage + port->staged, data, size);
+  port->staged += size;
+  return true;
 }
 
 bool ReplaySpoolFile(PortEntry* port, std::uint8_t* buffer, DWORD size) {
@@ -299,6 +326,10 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printer_name, DWORD job_id, DWORD 
   if ((port->send_at_end == 1 || port->kind == kLpr || port->kind == kRaw) &&
       !OpenSpoolFile(port))
     return StartFailed(port);
+  // Without a stage every buffer is written as it comes.
+  port->staged = 0;
+  if (port->kind != kPassThrough && port->spool_file != INVALID_HANDLE_VALUE)
+    port->spool_stage = static_cast<std::uint8_t*>(Alloc(kSpoolStage));
 
   Locked lock;
   port->flags |= kJobActive;
@@ -310,20 +341,17 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printer_name, DWORD job_id, DWORD 
 
 BOOL WINAPI WritePort(HANDLE handle, LPBYTE buffer, DWORD size, LPDWORD written) {
   PortEntry* port = Entry(handle);
-  DWORD length = size;
   if (port->kind != kPassThrough && port->spool_file != INVALID_HANDLE_VALUE) {
-    DWORD count = 0;
-    if (!WriteFile(port->spool_file, buffer, size, &count, nullptr)) {
+    if (!Spool(port, buffer, size)) {
       SetFlags(port, kWriteFailed);
       *written = 0;
       return FALSE;
     }
-    port->bytes_spooled += count;
-    length = count;
+    port->bytes_spooled += size;
   }
   if (port->send_at_end == 0) {
     std::uint32_t sent = 0;
-    if (port->send == nullptr || !port->send(port, buffer, length, &sent)) {
+    if (port->send == nullptr || !port->send(port, buffer, size, &sent)) {
       if (port->kind == kLpr) {
         MarkInError(port);
         port->send_at_end = 1;
@@ -332,9 +360,9 @@ BOOL WINAPI WritePort(HANDLE handle, LPBYTE buffer, DWORD size, LPDWORD written)
       }
     }
   }
-  // Once the data is in the spool file the job is never refused: the
-  // spooler goes on delivering it and a resend has all of it.
-  *written = length;
+  // Once the data is spooled the job is never refused: the spooler goes on
+  // delivering it and a resend has all of it.
+  *written = size;
   SetLastError(NO_ERROR);
   return TRUE;
 }
@@ -349,13 +377,16 @@ BOOL WINAPI EndDocPort(HANDLE handle) {
   PortEntry* port = Entry(handle);
   if ((port->flags & kJobActive) == 0) return TRUE;
   bool result = true;
-  if (port->send_at_end == 1 && (port->flags & kWriteFailed) == 0) result = SendFromSpool(port);
+  // The spool file is whole only once the stage is written to it.
+  if (port->send_at_end == 1 && (port->flags & kWriteFailed) == 0)
+    result = WriteStaged(port) && SendFromSpool(port);
   if (port->end_doc != nullptr) port->end_doc(port);
   ClosePrompt(port);
   StopPortWorker(port, Watcher(port));
   ReleaseJob(port);
   ClearFlags(port, kJobActive | kWriteFailed | kErrorState);
-  // The job was deleted, or a prompt said stop: either way it did not print.
+  // The job was deleted, a prompt said stop, or the spool file could not be
+  // completed: either way it did not print.
   if (!result) SetLastError(ERROR_PRINT_CANCELLED);
   return result;
 }

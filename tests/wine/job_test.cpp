@@ -287,6 +287,35 @@ TEST_F(JobTest, AFailedDirectLprSendMarksTheJobAndFallsBackToTheSpoolFile) {
   EXPECT_FALSE(JobStatus(job) & JOB_STATUS_ERROR);
 }
 
+// The spool file is written in larger steps than the spooler's buffers; a
+// resend from it, whenever it comes, still has every byte once, in order.
+TEST_F(JobTest, TheSpoolFileHasEveryWriteWhateverItsSize) {
+  const DWORD sizes[] = {1000, 70000, 3, 65536, 65535, 1, 20000, 131072, 4096, 40000};
+  std::string data = Pattern(397243);  // their sum
+  // At the end as usual; direct, falling back to the spool file after the
+  // fourth write; direct, falling back at the very last one.
+  const struct { bool direct; int good_sends; } rows[] = {{false, 0}, {true, 3}, {true, 9}};
+  for (const auto& row : rows) {
+    PortEntry* port = MakePort("LprStaged", kLpr);
+    SetDword(PortKey("LprStaged"), "NonByteCount", row.direct ? 1 : 0);
+    ASSERT_TRUE(Start(port, AddJob()));
+    g_printer = FakePrinter{};
+    std::size_t at = 0;
+    for (int i = 0; i < 10; ++i) {
+      if (row.direct && i == row.good_sends) g_printer = FakePrinter(1, 202, 700, true);
+      DWORD written = 0;
+      ASSERT_TRUE(WritePort(port, reinterpret_cast<LPBYTE>(data.data() + at), sizes[i], &written));
+      ASSERT_EQ(written, sizes[i]);
+      at += sizes[i];
+    }
+    ASSERT_EQ(at, data.size());
+    EXPECT_EQ(port->send_at_end, 1u);
+    EXPECT_TRUE(EndDocPort(port));
+    EXPECT_EQ(g_printer.received, data) << "direct " << row.direct << ", " << row.good_sends;
+    ExpectIdle(port);
+  }
+}
+
 TEST_F(JobTest, AWaitingJobGoesOnWhenResumedAndEndsWhenDeleted) {
   PortEntry* port = MakePort("LprWaits", kLpr);
   // Paused, then resumed or deleted; or with a printer never reached, deleted.
