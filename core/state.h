@@ -142,12 +142,15 @@ inline constexpr DWORD kThreadEndWait = 10000;
 template <typename Done>
 bool WaitUntil(Done done) {
   // Looks often rather than once a second: the other thread usually ends at
-  // once, and every job's EndDocPort waits here.
+  // once, and every job's EndDocPort waits here. The first looks come after
+  // 1, 2, 4 and 8 ms, so a job does not wait 10 ms for a thread long gone.
   constexpr DWORD kStep = 10;
-  for (DWORD waited = 0;; waited += kStep) {
+  DWORD waited = 0;
+  for (DWORD step = 1;; step = step * 2 < kStep ? step * 2 : kStep) {
     if (done()) return true;
     if (waited >= kThreadEndWait) return false;
-    Sleep(kStep);
+    Sleep(step);
+    waited += step;
   }
 }
 
