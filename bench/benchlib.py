@@ -41,6 +41,10 @@ PATHS = {
     ("sink", "socat"): "socat -> p910nd",
 }
 RSS_TOLERANCE_KB = 2048
+# The monitor's port MB/s over the probe's for the same calls.
+CALLS_TARGET = 0.9
+# Chunked IPP over counted IPP, both the monitor's.
+CHUNKED_TARGET = 0.9
 
 
 # --- process accounting -----------------------------------------------------
@@ -311,6 +315,7 @@ def rss_lines(summaries, labels):
 
 def sweep_table(summaries):
     """The monitor's main runs beside its other settings and Wine alone."""
+    summaries = {key: s for key, s in summaries.items() if key[0] != "calls"}
     if not any(key[0] != "main" for key in summaries):
         return []
     kinds = list(KINDS)
@@ -329,12 +334,88 @@ def sweep_table(summaries):
     return lines
 
 
+def paired_ratio(records, top, bottom):
+    """Median over the rounds of top's port MB/s over bottom's, each
+    (kind, path, variant), in the rounds where both delivered their copy."""
+    rounds = {}
+    for r in records:
+        for name, (kind, path, variant) in (("top", top), ("bottom", bottom)):
+            if (r["group"] in ("main", "calls") and r["ok"] and r["kind"] == kind
+                    and r["path"] == path and r["variant"] == variant):
+                rounds.setdefault((r["label"], r["run"]), {})[name] = port_rate(r)
+    by_label = {}
+    for (label, _), pair in rounds.items():
+        if pair.get("top") and pair.get("bottom"):
+            by_label.setdefault(label, []).append(pair["top"] / pair["bottom"])
+    return {label: median(values) for label, values in by_label.items()}
+
+
+def verdict(value, target):
+    if value is None:
+        return "-", None
+    met = value >= target
+    return f"{value:.3f} {'met' if met else 'MISSED'}", met
+
+
+def calls_table(records):
+    """Each configuration of the monitor beside probe.exe making the same
+    calls and, where measured, an older build's monitor; then chunked IPP
+    beside counted IPP. Rates: StartDocPort to EndDocPort for the monitors,
+    the probe's own job for the probe."""
+    configs = []
+    for r in records:
+        key = (r["kind"], r["variant"])
+        if r["group"] in ("main", "calls") and r["path"] == "monitor" and key not in configs:
+            configs.append(key)
+    if not configs:
+        return [], []
+    summaries = summarise([r for r in records if r["group"] in ("main", "calls")])
+    rates = {}
+    for (_, label, kind, path, variant), s in summaries.items():
+        rates[(label, kind, path, variant)] = s["port_rate"]
+    labels = label_order({label for label, *_ in rates})
+    lines = [f"{'size':<8}{'kind':<7}{'configuration':<48}{'monitor':>8}{'probe':>8}"
+             f"{'monitor/probe':>16}{'before':>8}{'now/before':>12}"]
+    verdicts = []
+    for kind, variant in configs:
+        calls = paired_ratio(records, (kind, "monitor", variant), (kind, "probe", variant))
+        gain = paired_ratio(records, (kind, "monitor", variant), (kind, "before", variant))
+        for label in labels:
+            mine = rates.get((label, kind, "monitor", variant))
+            if mine is None:
+                continue
+            cell, met = verdict(calls.get(label), CALLS_TARGET)
+            if met is not None:
+                verdicts.append(met)
+            lines.append(f"{label:<8}{KINDS[kind]:<7}{variant:<48}{fmt(mine):>8}"
+                         f"{fmt(rates.get((label, kind, 'probe', variant))):>8}{cell:>16}"
+                         f"{fmt(rates.get((label, kind, 'before', variant))):>8}"
+                         f"{fmt(gain.get(label), 2):>12}")
+    lines += ["", f"Chunked IPP over counted IPP, the monitor's, same rounds "
+                  f"(target >= {CHUNKED_TARGET:.1f}):"]
+    for kind, variant in configs:
+        if kind != "ippc":
+            continue
+        counted = variant[:variant.rindex(", MaxChunk")]
+        ratios = paired_ratio(records, ("ippc", "monitor", variant), ("ipp", "monitor", counted))
+        for label in labels:
+            if label in ratios:
+                cell, met = verdict(ratios[label], CHUNKED_TARGET)
+                verdicts.append(met)
+                lines.append(f"{label:<8}{'':<7}{variant:<48}{cell:>16}")
+    return lines, verdicts
+
+
 def report(records, header=(), notes=()):
     summaries = summarise(records)
     main = main_paths(summaries)
     table, labels = main_table(main)
     ratios, verdicts = ratio_table(main, labels)
     lines = list(header) + [""] + table + [""] + ratios + [""] + rss_lines(main, labels)
+    calls, calls_verdicts = calls_table(records)
+    if calls:
+        lines += ["", f"The monitor against Wine making the same calls (probe.exe; target >= "
+                      f"{CALLS_TARGET:.1f}), port MB/s:"] + calls
     sweep = sweep_table(summaries)
     if sweep:
         lines += ["", "Where the time goes (one configuration per line):"] + sweep
@@ -346,6 +427,9 @@ def report(records, header=(), notes=()):
                   for r in bad]
     if verdicts:
         lines += ["", "Targets: " + ("all met" if all(verdicts) else "MISSED")]
+    if calls_verdicts:
+        lines += ["Own cost targets (monitor / probe, chunked / counted): " +
+                  ("all met" if all(calls_verdicts) else "MISSED")]
     return lines, not bad
 
 

@@ -194,6 +194,51 @@ class Report(unittest.TestCase):
         self.assertTrue(run.stdout.startswith("H\n"))
 
 
+def calls_run(kind, path, variant, run, port_ms, ok=1, group="calls"):
+    return dict(run_record(kind=kind, path=path, variant=variant, ok=ok, group=group,
+                           port_ms=port_ms), run=run)
+
+
+class Calls(unittest.TestCase):
+    COUNTED = "write 4096, SendBufSize 16384"
+    CHUNKED = COUNTED + ", MaxChunk 4096"
+
+    def test_monitor_over_probe_is_taken_round_by_round(self):
+        # Round 2 was a slow spell for both; round 3's probe copy was wrong.
+        records = [calls_run("raw", "monitor", self.COUNTED, 1, 1000.0, group="main"),
+                   calls_run("raw", "probe", self.COUNTED, 1, 1000.0),
+                   calls_run("raw", "before", self.COUNTED, 1, 2000.0),
+                   calls_run("raw", "monitor", self.COUNTED, 2, 4000.0, group="main"),
+                   calls_run("raw", "probe", self.COUNTED, 2, 3000.0),
+                   calls_run("raw", "before", self.COUNTED, 2, 8000.0),
+                   calls_run("raw", "monitor", self.COUNTED, 3, 1000.0, group="main"),
+                   calls_run("raw", "probe", self.COUNTED, 3, 100.0, ok=0)]
+        lines, verdicts = benchlib.calls_table(records)
+        row = next(line for line in lines if line.startswith("256 MB  Raw"))
+        # Pairs 1.0 and 0.75, not 256 over 170.7; before 128 and 32.
+        self.assertEqual(row.split()[-6:], ["256.0", "170.7", "0.875", "MISSED", "80.0", "2.00"])
+        self.assertEqual(verdicts, [False])
+
+    def test_chunked_is_set_against_counted_with_the_same_buffers(self):
+        records = []
+        for run in (1, 2):
+            records += [calls_run("ipp", "monitor", self.COUNTED, run, 1000.0, group="main"),
+                        calls_run("ipp", "probe", self.COUNTED, run, 1000.0),
+                        calls_run("ipp", "monitor", self.COUNTED.replace("16384", "65536"), run,
+                                  500.0),
+                        calls_run("ippc", "monitor", self.CHUNKED, run, 1100.0),
+                        calls_run("ippc", "probe", self.CHUNKED, run, 1050.0)]
+        lines, verdicts = benchlib.calls_table(records)
+        chunked = lines[lines.index(next(l for l in lines if l.startswith("Chunked IPP"))) + 1:]
+        self.assertEqual(len(chunked), 1)
+        self.assertIn(self.CHUNKED, chunked[0])
+        self.assertEqual(chunked[0].split()[-2:], ["0.909", "met"])
+        self.assertEqual(verdicts, [True, True, True])
+        # A configuration without a probe run has no ratio and no verdict.
+        alone = next(line for line in lines if "SendBufSize 65536" in line)
+        self.assertEqual(alone.split()[-5:], ["512.0", "-", "-", "-", "-"])
+
+
 class Strace(unittest.TestCase):
     SUMMARY = """% time     seconds  usecs/call     calls    errors syscall
 ------ ----------- ----------- --------- --------- ----------------

@@ -7,6 +7,8 @@
 #   BENCH_BIG_MB=256 BENCH_SMALL_MB=16    their sizes (smaller for a quick look)
 #   BENCH_SWEEP=0                         skip the where-the-time-goes measurements
 #   BENCH_WINEPREFIX=DIR                  Wine prefix (build/bench/wineprefix)
+#   BENCH_BEFORE=DIR                      an older build's bin folder: its monitor runs
+#                                         beside this one's ("before" rows, bench/calls.sh)
 set -u
 BENCH=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(dirname "$BENCH")
@@ -39,6 +41,7 @@ prepare() {
   done
   x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static \
     -o "$OUT/bin/probe.exe" "$BENCH/probe.cpp" -lwsock32 || die "probe.exe did not build"
+  calls_prepare_before
   if [ ! -x "$CUPS_BACKENDS/socket" ] || [ ! -x "$CUPS_BACKENDS/lpd" ]; then
     # The backends without the cups package, which would pull in a whole
     # print system (and conflicts with lprng's clients).
@@ -47,6 +50,8 @@ prepare() {
     dpkg-deb -x "$OUT"/cups_*.deb "$OUT/cups" || die "cannot unpack the cups package"
   fi
 }
+
+source "$BENCH/calls.sh"
 
 if [ -z "${BENCH_NETNS:-}" ]; then
   mkdir -p "$OUT"
@@ -175,22 +180,29 @@ set_send_buffer() {
 }
 
 job_id=900
-# monitor GROUP LABEL FILE KIND RUN WRITE_SIZE SEND_BUFFER
+# monitor GROUP LABEL FILE KIND RUN WRITE_SIZE SEND_BUFFER [MAXCHUNK [before]]:
+# MAXCHUNK 16384 (the default) or 4096 for chunked IPP; "before" runs the
+# older build's monitor.
 monitor() {
-  local group=$1 label=$2 file=$3 kind=$4 run=$5 write=$6 buffer=$7 port ok=0 ms pieces size
+  local group=$1 label=$2 file=$3 kind=$4 run=$5 write=$6 buffer=$7 chunk=${8:-16384}
+  local path=${9:-monitor} bin=$VEXA_BIN port ok=0 ms pieces size
   size=$(size_of "$file")
   case $kind in
     raw) port=BenchRaw ;;
     lpr) port=BenchLpr ;;
-    ipp) port=BenchIpp ;;
+    ipp) port=BenchIpp chunk=- ;;
     ippc) port=BenchIppChunked ;;
   esac
+  [ "$kind" = ippc ] && [ "$chunk" = 4096 ] && port=BenchIppChunked4k
+  [ "$kind" = ippc ] || chunk=-
+  [ "$path" = before ] && bin=$BEFORE_BIN
+  [ "$kind" = lpr ] && wait_reserved_port
   set_send_buffer "$buffer"
   job_id=$((job_id % 999 + 1))
   clear_sinks
   vexa_wine_setup
   measure --wine-prefix "$WINEPREFIX" -- timeout -s KILL 600 "$WINELOADER" \
-    "$VEXA_BIN/vexaspool.exe" --answer cancel print "$port" "$(winpath "$file")" \
+    "$bin/vexaspool.exe" --answer cancel print "$port" "$(winpath "$file")" \
     --job "$job_id" --write-size "$write" &&
     grep -qx "printed $size in [0-9]* ms" "$work/last.log" && verify "$kind" "$file" && ok=1
   ms=$(sed -n 's/^printed [0-9]* in \([0-9]*\) ms$/\1/p' "$work/last.log")
@@ -202,8 +214,8 @@ monitor() {
     lpr) pieces=$(((size + buffer - 1) / buffer)) ;;
     *) pieces=- ;;
   esac
-  record "$group" "$label" "$size" "$kind" monitor "write $write, SendBufSize $buffer" "$run" \
-    "$ok" "${ms:--}" "$pieces"
+  record "$group" "$label" "$size" "$kind" "$path" "$(calls_variant "$write" "$buffer" "$chunk")" \
+    "$run" "$ok" "${ms:--}" "$pieces"
 }
 
 # cups LABEL FILE KIND RUN; KIND ippc: the ipp backend (IPP/2.0 Create-Job
@@ -217,6 +229,7 @@ cups() {
   esac
   program=$CUPS_BACKENDS/$backend
   [ "$backend" = ipp ] && program=$CUPS_IPP
+  [ "$kind" = lpr ] && wait_reserved_port
   clear_sinks
   # Outside cupsd the backends ignore SIGTERM and hang on stdin.
   DEVICE_URI=$uri measure -- timeout -s KILL 600 "$program" 1 bench bench 1 "" \
@@ -233,20 +246,27 @@ socat_run() {
   record main "$label" "$(size_of "$file")" sink socat "socat -b 262144" "$run" "$ok" - -
 }
 
-# Monitor, CUPS and socat take turns, so a slow spell of the machine hits
-# them all alike.
+# Monitor, probe, CUPS and socat take turns, so a slow spell of the
+# machine hits them all alike. The first configuration of each kind is
+# the one compared with CUPS, whose run follows it.
 rounds() {
-  local label=$1 file=$2 runs=$3 run
+  local label=$1 file=$2 runs=$3 run config kind write buffer chunk seen group
   for run in $(seq 1 "$runs"); do
     say "$label round $run of $runs"
-    monitor main "$label" "$file" raw "$run" 4096 16384
-    cups "$label" "$file" raw "$run"
-    socat_run "$label" "$file" "$run"
-    monitor main "$label" "$file" lpr "$run" 4096 16384
-    cups "$label" "$file" lpr "$run"
-    monitor main "$label" "$file" ipp "$run" 4096 16384
-    cups "$label" "$file" ippc "$run"
-    monitor main "$label" "$file" ippc "$run" 4096 16384
+    seen=" "
+    for config in "${CALLS_CONFIGS[@]}"; do
+      read -r kind write buffer chunk <<<"$config"
+      group=calls
+      [[ $seen == *" $kind "* ]] || group=main
+      calls_config "$group" "$label" "$file" "$run" "$kind" "$write" "$buffer" "$chunk"
+      [ "$group" = main ] || continue
+      seen+="$kind "
+      case $kind in
+        raw) cups "$label" "$file" raw "$run"; socat_run "$label" "$file" "$run" ;;
+        lpr) cups "$label" "$file" lpr "$run" ;;
+        ipp) cups "$label" "$file" ippc "$run" ;;
+      esac
+    done
   done
 }
 
@@ -336,6 +356,8 @@ vexa_reset_ports
   port_key BenchIpp PrintMode=1 URL=ipp://127.0.0.1:$IPP_PORT/printers/q Language=en-us
   port_key BenchIppChunked PrintMode=1 URL=ipp://127.0.0.1:$IPP_PORT/printers/q Language=en-us \
     Chunked=1 MaxChunk=16384
+  port_key BenchIppChunked4k PrintMode=1 URL=ipp://127.0.0.1:$IPP_PORT/printers/q Language=en-us \
+    Chunked=1 MaxChunk=4096
 } | reg_import
 set_send_buffer 16384
 [ "$failures" -eq 0 ] || die "the ports could not be set up"
@@ -355,7 +377,9 @@ python3 "$BENCH/benchlib.py" report "$records" "$OUT/results.txt" --notes "$note
   --header "for the monitor and probe that is vexaspool.exe/probe.exe plus what the prefix's long-lived wineserver and" \
   --header "services (services.exe, winedevice.exe, ...) spent meanwhile, from /proc/PID/stat before and after each job." \
   --header "Peak RSS: GNU time's %M of the sending process (vexaspool.exe: the wine64 process it runs in; the backend; socat)." \
-  --header "Monitor: vexaspool print, write size 4096, SendBufSize 16384 in the monitor's key; one Wine process per job."
+  --header "Monitor: vexaspool print, write size 4096, SendBufSize 16384 in the monitor's key; one Wine process per job." \
+  --header "Same calls: probe.exe makes the job's reads, spool writes, sends, selects and protocol exchanges (LPD acks," \
+  --header "IPP status query, 50 ms pauses, the answer) with no monitor; before: ${BENCH_BEFORE:-not measured (BENCH_BEFORE)}."
 status=$?
 cp "$records" "$OUT/records.tsv"
 exit $status
