@@ -75,11 +75,17 @@ probe_job() {
 }
 
 # calls_config GROUP LABEL FILE RUN KIND WRITE SENDBUFSIZE MAXCHUNK: the
-# monitor, the probe and the older monitor, in that order.
+# monitor, the probe and the older monitor, in turns that move by one each
+# round, so that no one of them always follows the same job.
 calls_config() {
-  local group=$1 label=$2 file=$3 run=$4 kind=$5 write=$6 buffer=$7 chunk=$8
-  monitor "$group" "$label" "$file" "$kind" "$run" "$write" "$buffer" "$chunk"
-  probe_job "$label" "$file" "$kind" "$run" "$write" "$buffer" "$chunk"
-  [ -z "${BENCH_BEFORE:-}" ] ||
-    monitor calls "$label" "$file" "$kind" "$run" "$write" "$buffer" "$chunk" before
+  local group=$1 label=$2 file=$3 run=$4 kind=$5 write=$6 buffer=$7 chunk=$8 turns i
+  turns=(monitor probe)
+  [ -z "${BENCH_BEFORE:-}" ] || turns+=(before)
+  for ((i = 0; i < ${#turns[@]}; i++)); do
+    case ${turns[(i + run - 1) % ${#turns[@]}]} in
+      monitor) monitor "$group" "$label" "$file" "$kind" "$run" "$write" "$buffer" "$chunk" ;;
+      probe) probe_job "$label" "$file" "$kind" "$run" "$write" "$buffer" "$chunk" ;;
+      before) monitor calls "$label" "$file" "$kind" "$run" "$write" "$buffer" "$chunk" before ;;
+    esac
+  done
 }
