@@ -204,6 +204,8 @@ bool ReplaySpoolFile(PortEntry* port, std::uint8_t* buffer, DWORD size) {
 }  // namespace
 
 bool SendFromSpool(PortEntry* port) {
+  // The spool file is whole only once the stage is written to it.
+  if (!WriteStaged(port)) return false;
   DWORD size = port->SendBufSize != 0 ? port->SendBufSize : kDefaultSendBufSize;
   auto* buffer = static_cast<std::uint8_t*>(Alloc(size));
   if (buffer == nullptr) return false;
@@ -377,9 +379,7 @@ BOOL WINAPI EndDocPort(HANDLE handle) {
   PortEntry* port = Entry(handle);
   if ((port->flags & kJobActive) == 0) return TRUE;
   bool result = true;
-  // The spool file is whole only once the stage is written to it.
-  if (port->send_at_end == 1 && (port->flags & kWriteFailed) == 0)
-    result = WriteStaged(port) && SendFromSpool(port);
+  if (port->send_at_end == 1 && (port->flags & kWriteFailed) == 0) result = SendFromSpool(port);
   if (port->end_doc != nullptr) port->end_doc(port);
   ClosePrompt(port);
   StopPortWorker(port, Watcher(port));

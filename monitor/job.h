@@ -16,7 +16,7 @@ BOOL WINAPI GetPrinterDataFromPort(HANDLE port, DWORD control_id, LPWSTR value_n
 BOOL WINAPI SetPortTimeOuts(HANDLE port, LPCOMMTIMEOUTS timeouts, DWORD reserved);
 
 // Resends the job from its spool file until it is through, the job is
-// deleted, or a prompt says stop.
+// deleted, a prompt says stop, or the spool file cannot be completed.
 bool SendFromSpool(core::PortEntry* port);
 
 }  // namespace monitor
