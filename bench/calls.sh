@@ -42,14 +42,6 @@ calls_prepare_before() {
   done
 }
 
-# LPD clients bind source ports 721-731, and each connection leaves its
-# port in TIME-WAIT for a minute: a job started with none free would be
-# timed through the monitor's 15-second retry pause.
-reserved_port_free() {
-  [ "$(ss -Htan state time-wait '( sport >= :721 and sport <= :731 )' | wc -l)" -lt 11 ]
-}
-wait_reserved_port() { sink_poll 1400 reserved_port_free; }
-
 # probe_job LABEL FILE KIND RUN WRITE SENDBUFSIZE MAXCHUNK
 probe_job() {
   local label=$1 file=$2 kind=$3 run=$4 write=$5 buffer=$6 chunk=$7 ok=0 ms size args
@@ -62,7 +54,6 @@ probe_job() {
   args+=("$(winpath "$file")" "$(winpath "$VEXA_BIN/Spool/probe.tmp")" --write "$write"
     --piece "$buffer")
   [ "$chunk" = - ] || args+=(--chunk "$chunk")
-  [ "$kind" = lpr ] && wait_reserved_port
   clear_sinks
   vexa_wine_setup
   mkdir -p "$VEXA_BIN/Spool"
