@@ -136,7 +136,8 @@ def measure(command, watch):
     # through the fork; GNU time is small, so the peak it reports is the
     # command's own. Not `time -o`: the command would inherit that file as
     # descriptor 3, which a CUPS backend takes for its back channel.
-    with tempfile.TemporaryFile("w+") as errors:
+    # A backend passes on what a printer said, which need not be UTF-8.
+    with tempfile.TemporaryFile("w+", errors="replace") as errors:
         before = snapshot(watch)
         start = time.monotonic()
         child = subprocess.Popen(["/usr/bin/time", "-f", RSS_TAG + "%M"] + command, stderr=errors)
