@@ -34,7 +34,7 @@ prepare() {
   [ -x /usr/sbin/cupsd ] && [ -x "$CUPS_IPP" ] || die "no cupsd or $CUPS_IPP (package cups-daemon)"
   mkdir -p "$OUT/bin"
   local file
-  for file in Vexamon.dll vexaspool.exe winspool.drv mpr.dll NIMMES.INI NIMDLG.INI; do
+  for file in Vexamon.dll vexaspool.exe winspool.drv mpr.dll NIMMES.INI NIMDLG.INI SETUP.EXE README.TXT; do
     cp "$ROOT/build/win64/bin/$file" "$OUT/bin/" || die "no $file in build/win64/bin"
   done
   x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static \
@@ -328,7 +328,7 @@ peer_raw "$work/p910nd" 1 || die "p910nd did not start"
 peer_lpd "$work/lpd" 515 lp || die "LPRng did not start"
 peer_ipp "$IPP_DIR" "$IPP_PORT" || die "cupsd did not start"
 start_wine
-vexa_spool install >/dev/null || die "vexaspool install failed"
+vexa_install || die "SETUP.EXE did not install the monitor"
 vexa_reset_ports
 {
   port_key BenchRaw PrintMode=2 HostName=127.0.0.1 PortNum=9101

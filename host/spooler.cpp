@@ -67,9 +67,13 @@ void WINAPI ReportEvent(void*, const VexaSpoolEvent* event) {
   }
 }
 
+// The spooler loads a monitor from the system folder, where SETUP.EXE put it.
 std::string DriverPath(const char* driver) {
   bool absolute = (driver[0] && driver[1] == ':') || driver[0] == '\\';
-  return absolute ? std::string(driver) : ExeFolder() + "\\" + driver;
+  if (absolute) return driver;
+  char system[MAX_PATH] = "";
+  GetSystemDirectoryA(system, sizeof(system));
+  return std::string(system) + "\\" + driver;
 }
 
 DWORD ReadDriver(std::string* driver) {

@@ -50,7 +50,6 @@ void PrintHelp(FILE* stream) {
 
 struct Options {
   Reply reply = Reply::kNone;
-  bool ensure_installed = false;  // only for a run, not in a session
   bool help = false;
   bool version = false;
   std::string refused;  // an option that is not one
@@ -59,14 +58,11 @@ struct Options {
 // Takes the global options out of the words, wherever they stand; the
 // command's own options stay. A word the command does not know is the
 // command's to refuse.
-void TakeOptions(Words* words, Options* options, bool in_session) {
+void TakeOptions(Words* words, Options* options) {
   for (size_t i = 0; i < words->size();) {
     const std::string& word = (*words)[i];
     size_t taken = 0;
-    if (word == "--ensure-installed" && !in_session) {
-      options->ensure_installed = true;
-      taken = 1;
-    } else if (word == "--help" || word == "-h") {
+    if (word == "--help" || word == "-h") {
       options->help = true;
       taken = 1;
     } else if (word == "--version") {
@@ -161,7 +157,7 @@ bool NextLine(LineReader* reader, std::string* line) {
 Status SessionCommand(Words words, Reply session_reply) {
   Options options;
   options.reply = session_reply;
-  TakeOptions(&words, &options, true);
+  TakeOptions(&words, &options);
   if (options.help || (!words.empty() && words[0] == "help")) {
     PrintHelp(stdout);
     host::console::Out("ok");
@@ -208,7 +204,7 @@ int main(int argc, char** argv) {
   host::console::Init();
   Words words(argv + 1, argv + argc);
   Options options;
-  TakeOptions(&words, &options, false);
+  TakeOptions(&words, &options);
   if (options.help || (words.size() == 1 && words[0] == "help")) {
     PrintHelp(stdout);
     return 0;
@@ -224,12 +220,8 @@ int main(int argc, char** argv) {
   }
   if (!host::spooler::BindStandIns()) return static_cast<int>(Status::kFailed);
   host::answer::Set(options.reply);
-  Outcome outcome = host::commands::Ok();
-  if (options.ensure_installed) outcome = host::commands::EnsureInstalled();
-  if (outcome.status == Status::kOk) {
-    if (words.size() == 1 && words[0] == "-") return Session(options.reply);
-    outcome = host::commands::Run(words);
-  }
+  if (words.size() == 1 && words[0] == "-") return Session(options.reply);
+  Outcome outcome = host::commands::Run(words);
   switch (outcome.status) {
     case Status::kOk:
     case Status::kCancelled:

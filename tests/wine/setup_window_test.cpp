@@ -1,0 +1,92 @@
+// SETUP.EXE's window, used from outside as a person uses it: an upgrade
+// shows the installed folder and will not move it, Install ends in the
+// box that says what happened, and OK ends the program with status 0.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "resources/setup.h"
+#include "tests/wine/gui/gui.h"
+
+namespace {
+
+constexpr char kMonitorKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Monitors\\Vexa Network Printer Port";
+
+// A visible dialog of the process that has a control `id` (0xFFFF: a
+// message box's text).
+HWND DialogOf(DWORD process, int id) {
+  struct Search {
+    DWORD process;
+    int id;
+    HWND found;
+  } search{process, id, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != s->process || !IsWindowVisible(window) || !GetDlgItem(window, s->id))
+          return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// WM_GETTEXT crosses processes; GetWindowText would not read an edit field.
+std::string TextOf(HWND dialog, int id) {
+  char text[512] = "";
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof(text),
+                      reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+  return text;
+}
+
+std::string InstalledFolder() {
+  char folder[MAX_PATH] = "";
+  DWORD size = sizeof(folder);
+  RegGetValueA(HKEY_LOCAL_MACHINE, kMonitorKey, "InstallPath", RRF_RT_REG_SZ, nullptr, folder,
+               &size);
+  return folder;
+}
+
+TEST(SetupWindow, AnUpgradeKeepsItsFolderAndEndsWithItsBox) {
+  const std::string installed = InstalledFolder();
+  ASSERT_FALSE(installed.empty()) << "the monitor is not installed (SETUP.EXE /S runs first)";
+  char exe[MAX_PATH];
+  std::string path(exe, GetModuleFileNameA(nullptr, exe, sizeof(exe)));
+  path = path.substr(0, path.find_last_of('\\') + 1) + "SETUP.EXE";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  HWND dialog = nullptr;
+  EXPECT_TRUE(gui::Poll([&] { return (dialog = DialogOf(process.dwProcessId, IDC_SETUP_FOLDER)); },
+                        10000));
+  if (dialog) {
+    EXPECT_EQ(installed, TextOf(dialog, IDC_SETUP_FOLDER));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SETUP_FOLDER)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SETUP_BROWSE)));
+    gui::PostClick(dialog, IDOK);
+  }
+  HWND box = nullptr;
+  EXPECT_TRUE(gui::Poll([&] { return (box = DialogOf(process.dwProcessId, 0xFFFF)); }, 10000));
+  if (box) {
+    EXPECT_NE(std::string::npos, TextOf(box, 0xFFFF).find("is installed")) << TextOf(box, 0xFFFF);
+    gui::PostClick(box, IDOK);
+  }
+  DWORD status = 99;
+  if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
+    TerminateProcess(process.hProcess, 99);
+  GetExitCodeProcess(process.hProcess, &status);
+  EXPECT_EQ(0u, status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+}  // namespace
