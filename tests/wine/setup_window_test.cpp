@@ -72,6 +72,7 @@ TEST(SetupWindow, AnUpgradeKeepsItsFolderAndEndsWithItsBox) {
     EXPECT_EQ(installed, TextOf(dialog, IDC_SETUP_FOLDER));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SETUP_FOLDER)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_SETUP_BROWSE)));
+    EXPECT_TRUE(gui::SaveScreenshot(dialog, "setup_upgrade"));
     gui::PostClick(dialog, IDOK);
   }
   HWND box = nullptr;
