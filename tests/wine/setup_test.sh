@@ -149,6 +149,9 @@ out=$(VEXA_BUILD=$VEXA_BUILD WINEPREFIX=$WINEPREFIX unshare -m bash -c '
   echo "status $status"
   vexa_wine_stop
 ' _ "$C/windows/system32" "$VEXA_ROOT" 2>&1)
+# The harness's own server again, before anything here starts Wine: one
+# started by a stray call would have no display for the tests after this one.
+need vexa_wine_setup
 setup_log=$(tr -d '\r' <"$(vexa_setup_log)")
 expect "read-only system folder: exit status" "status 1" "$(grep '^status' <<<"$out")"
 [[ $setup_log == *'cannot copy Vexamon.dll into C:\windows\system32: '*'(error '*')'* ]] ||
