@@ -8,13 +8,16 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "host/threads.h"
+
 namespace host::console {
 namespace {
 
 CRITICAL_SECTION g_lock;
 
-void Write(FILE* stream, const char* format, va_list args) {
+void Write(FILE* stream, int line, const char* format, va_list args) {
   EnterCriticalSection(&g_lock);
+  if (line > 0) std::fprintf(stream, "[%d] ", line);
   std::vfprintf(stream, format, args);
   std::fputc('\n', stream);
   std::fflush(stream);
@@ -33,14 +36,21 @@ void Init() {
 void Out(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Write(stdout, format, args);
+  Write(stdout, threads::CurrentLine(), format, args);
   va_end(args);
 }
 
 void Err(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Write(stderr, format, args);
+  Write(stderr, threads::CurrentLine(), format, args);
+  va_end(args);
+}
+
+void OutFor(int line, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Write(stdout, line, format, args);
   va_end(args);
 }
 
