@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "host/threads.h"
 
@@ -15,10 +16,22 @@ namespace {
 
 CRITICAL_SECTION g_lock;
 
+// A text of several lines (a box's) gets the tag on each of them.
 void Write(FILE* stream, int line, const char* format, va_list args) {
+  char tag[16] = "";
+  if (line > 0) std::snprintf(tag, sizeof(tag), "[%d] ", line);
+  va_list copy;
+  va_copy(copy, args);
+  int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
   EnterCriticalSection(&g_lock);
-  if (line > 0) std::fprintf(stream, "[%d] ", line);
-  std::vfprintf(stream, format, args);
+  std::fputs(tag, stream);
+  for (char c : text) {
+    std::fputc(c, stream);
+    if (c == '\n') std::fputs(tag, stream);
+  }
   std::fputc('\n', stream);
   std::fflush(stream);
   LeaveCriticalSection(&g_lock);
