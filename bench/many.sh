@@ -54,15 +54,20 @@ many_verify() {
 }
 
 # many_session DIR RECORDS KIND RUN PORTS: one session printing on every
-# port of PORTS at once, then wait; one record.
+# port of PORTS at once, then wait; one record. KIND idle: as many lines
+# that only sleep, for what a thread costs.
 many_session() {
-  local dir=$1 records=$2 kind=$3 run=$4 ports=$5 count line=0 name n ok=0 jobs=-
+  local dir=$1 records=$2 kind=$3 run=$4 ports=$5 count line=0 k name n ok=0 jobs=- key value
   local -A cost=() kinds=()
   count=$(wc -l <<<"$ports")
   while read -r k name n; do
     line=$((line + 1))
     kinds[$line]=$k
-    echo "print $name $(winpath "$dir/f$line") --job $line &"
+    if [ "$kind" = idle ]; then
+      echo "sleep 1000 &"
+    else
+      echo "print $name $(winpath "$dir/f$line") --job $line &"
+    fi
   done <<<"$ports" >"$dir/session.in"
   echo wait >>"$dir/session.in"
   many_clear_sinks "$dir"
@@ -72,7 +77,10 @@ many_session() {
     --lpd-port 515 -- timeout -s KILL 600 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" --answer cancel - \
     >"$dir/errors.log" 2>&1
   [ -f "$dir/cost" ] && while IFS== read -r key value; do cost[$key]=$value; done <"$dir/cost"
-  if [ "${cost[exit]:-1}" = 0 ] && [ "${cost[printed]:-0}" = "$count" ] && many_verify "$dir" "$ports"; then
+  if [ "$kind" = idle ]; then
+    [ "${cost[exit]:-1}" = 0 ] && ok=1
+  elif [ "${cost[exit]:-1}" = 0 ] && [ "${cost[printed]:-0}" = "$count" ] &&
+    many_verify "$dir" "$ports"; then
     ok=1
   fi
   # LINE:MS to KIND:MS
@@ -82,8 +90,9 @@ many_session() {
     jobs=${jobs%,}
   fi
   [ "$count" -gt 1 ] || cost[fallbacks]=-
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$count" "$kind" "$run" "$ok" "${cost[rss_kb]:-0}" \
-    "${cost[span]:-0}" $((count * (MANY_MB << 20))) "${cost[fallbacks]:--}" "$jobs" >>"$records"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$count" "$kind" "$run" "$ok" \
+    "${cost[rss_kb]:-0}" "${cost[threads]:-0}" "${cost[span]:-0}" $((count * (MANY_MB << 20))) \
+    "${cost[fallbacks]:--}" "$jobs" >>"$records"
   if [ $ok != 1 ]; then
     many_failed=$((many_failed + 1))
     cat "$dir/session.log" "$dir/errors.log" >"$OUT/failed-many-$many_failed.log" 2>/dev/null
@@ -113,7 +122,7 @@ many_ports() {
     esac
   done <<<"$all" | reg_import
   set_send_buffer 16384
-  printf 'ports\tkind\trun\tok\trss_kb\tspan\tbytes\tfallbacks\tjobs\n' >"$records"
+  printf 'ports\tkind\trun\tok\trss_kb\tthreads\tspan\tbytes\tfallbacks\tjobs\n' >"$records"
   # A source port closed by the last run waits out TIME_WAIT for a minute
   # and cannot be bound meanwhile: without it, only the jobs beyond the
   # eleven reserved ports of one run fall back. This namespace only.
@@ -126,6 +135,8 @@ many_ports() {
     done
     many_session "$dir" "$records" mix "$run" "$all"
   done
+  many_session "$dir" "$records" idle 1 "$(head -1 <<<"$all")"
+  many_session "$dir" "$records" idle 1 "$all"
   sysctl -qw net.ipv4.tcp_max_tw_buckets="$tw"
   cp "$records" "$OUT/many-records.tsv"
   {
