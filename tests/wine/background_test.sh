@@ -32,7 +32,8 @@ need peer_lpd "$work/lpd" 515 lp
 need peer_ipp "$work/cups" 8641
 
 # The session's own answer is retry, which would keep the failing jobs
-# retrying for ever and press Yes: lines 6 to 8 finish only with their own.
+# retrying for ever, press Yes and leave the password prompts empty: lines
+# 6 to 8, 12 and 13 finish right only with their own.
 # Job 1 is held paused for a while, so that job 1011 (line 5) surely meets it.
 session() {
   cat <<EOF
@@ -44,13 +45,18 @@ print ManyDown $(winpath "$work/f5") --job 1011 --answer cancel &
 print ManyDown $(winpath "$work/f5") --job 15 --answer cancel &
 print ManyBadQueue $(winpath "$work/f5") --job 16 --answer cancel &
 box yesno Question "yes or no" --answer no &
+print ManyRaw4 $(winpath "$work/f5") --job 18 --printer "Vexa Test Printer 1" &
+print ManyRaw4 $(winpath "$work/f5") &
+ports &
+prompt 394 "who?" --credentials ann:one &
+prompt 394 "who?" --credentials bob:two &
 wait
 print ManyRaw4 $(winpath "$work/f5") --job 17 &
 EOF
 }
 out=$(session | timeout 120 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" --answer retry - 2>&1)
 status=$?
-expect "session exit status (the worst of its background commands)" 1 "$status"
+expect "session exit status (the worst of its background commands: usage)" 2 "$status"
 
 # --- every copy, byte for byte ---------------------------------------------
 sink_ready() { [ "$(size "$1")" -ge "$(size "$2")" ]; }
@@ -79,17 +85,33 @@ grep -q '^\[6\] box: ' <<<"$out" && grep -q '^\[6\] error [0-9]*: the job did no
   fail "line 6, a port nobody listens on, answered cancel: $out"
 grep -q '^\[7\] prompt 401 ' <<<"$out" && grep -q '^\[7\] error [0-9]*: the job did not print' <<<"$out" ||
   fail "line 7, an unknown queue, answered cancel: $out"
-expect "line 8: its own answer" "[8] box: Question | yes or no
+expect "lines 8 to 13: their own answers, and what may not run in the background" \
+  "[8] box: Question | yes or no
 [8] pressed no
-[8] ok" "$(grep '^\[8\] ' <<<"$out")"
+[8] ok
+[9] error 170: printer Vexa Test Printer 1 is printing job 11 of line 1
+[10] error 87: a print in the background needs a --job of its own
+[11] error 87: only print, sleep, box and prompt run in the background; usage: see help
+[12] prompt 394 who?
+[12] ended 1 user \"ann\" password \"one\"
+[12] ok
+[13] prompt 394 who?
+[13] ended 1 user \"bob\" password \"two\"
+[13] ok" "$(for n in 8 9 10 11 12 13; do grep "^\[$n\] " <<<"$out"; done |
+    sed -E 's/(: resource in use|; usage: print .*)$//')"
 expect "wait: how each line went" \
-  "waited for [1] ok, [2] ok, [3] ok, [4] ok, [5] failed, [6] failed, [7] failed, [8] ok" \
+  "waited for [1] ok, [2] ok, [3] ok, [4] ok, [5] failed, [6] failed, [7] failed, [8] ok, [9] failed, [10] refused (usage), [11] refused (usage), [12] ok, [13] ok" \
   "$(grep '^waited for .*\[1\]' <<<"$out")"
-# The end of the input waits for line 10 rather than cutting it off.
-expect "the end of the input" "end of input: waiting for [10]
-[10] printed $(size "$work/f5") in MS ms
-[10] ok
-waited for [10] ok" "$(sed -n '/^end of input/,$p' <<<"$out" | sed -E 's/ in [0-9]+ ms$/ in MS ms/')"
+# The end of the input waits for line 15 rather than cutting it off.
+expect "the end of the input" "end of input: waiting for [15]
+[15] printed $(size "$work/f5") in MS ms
+[15] ok
+waited for [15] ok" "$(sed -n '/^end of input/,$p' <<<"$out" | sed -E 's/ in [0-9]+ ms$/ in MS ms/')"
+# A background job that fails after the input ended still counts.
+printf 'print ManyDown %s --job 30 --answer cancel &\n' "$(winpath "$work/f5")" |
+  timeout 60 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" - >/dev/null 2>&1
+expect "exit status of a session whose only, background, job failed" 1 $?
+
 # Whole lines only: each is a background line's (a box's text of several
 # lines tagged on each), or the session's own; no tag inside a line.
 stray=$(grep -vE '^(\[[0-9]+\] |ok$|waited for |end of input: )' <<<"$out"; grep -vE '^waited for ' <<<"$out" | grep -E '.\[[0-9]+\] ')
