@@ -246,9 +246,9 @@ def report(records):
             per_thread = (idle["rss_kb"] - idle1["rss_kb"]) / (idle["threads"] - idle1["threads"])
             threads = (many["threads"] - one["threads"]) / (ports - 1)
             rest = growth - threads * per_thread
-            lines.append(f"  of it Wine's threads: {threads:.1f} a port (the printing thread, the "
-                         f"monitor's job watcher, for IPP its poller) x {per_thread / 1024:.2f} MB "
-                         f"each (idle background lines)")
+            lines.append(f"  of it Wine's threads: {threads:.1f} a port (its printing thread and "
+                         f"the monitor's for its job) x {per_thread / 1024:.2f} MB each (idle "
+                         f"background lines)")
             check(f"  the rest, a port, in MB (target < {TARGET_RSS_KB // 1024})", rest / 1024,
                   rest < TARGET_RSS_KB, 2)
     check(f"slowest job / median job, worst run (target <= {TARGET_SLOWEST:.0f})", slowest,
