@@ -117,8 +117,8 @@ many_ports() {
   while read -r kind name n; do
     case $kind in
       raw) port_key "$name" PrintMode=2 HostName=127.0.0.1 PortNum=$((9100 + n)) ;;
-      lpr) port_key "$name" PrintMode=0 HostName=127.0.0.1 PortName=m$n NonRFCPorts=1 ;;
-      ipp) port_key "$name" PrintMode=1 URL=ipp://127.0.0.1:$MANY_IPP_PORT/printers/q$n Language=en-us ;;
+      lpr) port_key "$name" PrintMode=0 HostName=127.0.0.1 PortName="m$n" NonRFCPorts=1 ;;
+      ipp) port_key "$name" PrintMode=1 URL="ipp://127.0.0.1:$MANY_IPP_PORT/printers/q$n" Language=en-us ;;
     esac
   done <<<"$all" | reg_import
   set_send_buffer 16384

@@ -97,7 +97,7 @@ lockfile=$dir/run/lpd
 printcap_path=$dir/etc/printcap
 lpd_printcap_path=$dir/etc/printcap
 CONF
-  printf "${perms}DEFAULT ACCEPT\n" >"$dir/etc/lpd.perms"
+  printf '%bDEFAULT ACCEPT\n' "$perms" >"$dir/etc/lpd.perms"
   unshare -m sh -c "mount --bind '$dir/etc' /etc/lprng && exec /usr/sbin/lpd -F" \
     </dev/null >"$dir/lpd.log" 2>&1 &
   _peer_started "$port" "$dir/lpd.log"
