@@ -7,6 +7,7 @@
 #   BENCH_BIG_MB=256 BENCH_SMALL_MB=16    their sizes (smaller for a quick look)
 #   BENCH_SWEEP=0                         skip the where-the-time-goes measurements
 #   BENCH_WINEPREFIX=DIR                  Wine prefix (build/bench/wineprefix)
+#   BENCH_MANY=0, BENCH_MANY_RUNS, BENCH_MANY_MB   many ports at once (bench/many.sh)
 set -u
 BENCH=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(dirname "$BENCH")
@@ -70,6 +71,7 @@ unset DISPLAY VEXA_WINE_XVFB
 source "$ROOT/tests/wine/lib.sh"
 source "$ROOT/tests/peers/peers.sh"
 source "$BENCH/sinks.sh"
+source "$BENCH/many.sh"
 
 work=$(mktemp -d)
 chmod 755 "$work" # cupsd (user lp) reads its configuration below it
@@ -343,6 +345,8 @@ set_send_buffer 16384
 rounds "$BIG_MB MB" "$work/big" "$RUNS_BIG"
 rounds "$SMALL_MB MB" "$work/small" "$RUNS_SMALL"
 [ "$SWEEP" = 0 ] || sweep
+# Last: it stops the peers above and starts its own.
+[ "$MANY" = 0 ] || many_ports
 
 python3 "$BENCH/benchlib.py" report "$records" "$OUT/results.txt" --notes "$notes" \
   --header "Vexa bench, $started, $(nproc) CPUs, load $load_before -> $(cut -d' ' -f1-3 /proc/loadavg)" \
@@ -357,5 +361,6 @@ python3 "$BENCH/benchlib.py" report "$records" "$OUT/results.txt" --notes "$note
   --header "Peak RSS: GNU time's %M of the sending process (vexaspool.exe: the wine64 process it runs in; the backend; socat)." \
   --header "Monitor: vexaspool print, write size 4096, SendBufSize 16384 in the monitor's key; one Wine process per job."
 status=$?
+[ "$many_failed" = 0 ] || status=1
 cp "$records" "$OUT/records.tsv"
 exit $status

@@ -10,6 +10,7 @@
 #include "host/console.h"
 #include "host/print.h"
 #include "host/spooler.h"
+#include "host/threads.h"
 #include "host/wizard.h"
 
 namespace host::commands {
@@ -244,7 +245,7 @@ Outcome ShowTestBox(const Words& args) {
     if (args[0] == style.word) box.style = style.style;
   if (box.style == ~0u) return Usage(kBoxUsage);
   box.text = WindowsLines(args[2]);
-  HANDLE thread = CreateThread(nullptr, 0, ShowBox, &box, 0, nullptr);
+  HANDLE thread = threads::Start(ShowBox, &box);
   if (!thread) return Failed(GetLastError(), "cannot start a thread");
   spooler::PumpUntil(thread, INFINITE);
   CloseHandle(thread);
@@ -394,7 +395,7 @@ Outcome ShowTestPrompt(const Words& given) {
     answer::SetCredentials(credentials.substr(0, colon).c_str(),
                            credentials.substr(colon + 1).c_str());
   PromptRun run{&prompt, -1};
-  HANDLE thread = CreateThread(nullptr, 0, ShowPrompt, &run, 0, nullptr);
+  HANDLE thread = threads::Start(ShowPrompt, &run);
   if (thread) {
     spooler::PumpUntil(thread, INFINITE);
     CloseHandle(thread);
