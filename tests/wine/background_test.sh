@@ -16,7 +16,7 @@ host=${host:0:64}
 for n in 1 2 3 4 5; do head -c $((3 * 1024 * 1024 + n)) /dev/urandom >"$work/f$n"; done
 size() { stat -c %s "$1"; }
 
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 {
   port_key ManyRaw2 PrintMode=2 HostName=127.0.0.1 PortNum=9102
