@@ -9,6 +9,7 @@
 #   BENCH_WINEPREFIX=DIR                  Wine prefix (build/bench/wineprefix)
 #   BENCH_BEFORE=DIR                      an older build's bin folder: its monitor runs
 #                                         beside this one's ("before" rows, bench/calls.sh)
+#   BENCH_MANY=0, BENCH_MANY_RUNS, BENCH_MANY_MB   many ports at once (bench/many.sh)
 set -u
 BENCH=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(dirname "$BENCH")
@@ -36,7 +37,7 @@ prepare() {
   [ -x /usr/sbin/cupsd ] && [ -x "$CUPS_IPP" ] || die "no cupsd or $CUPS_IPP (package cups-daemon)"
   mkdir -p "$OUT/bin"
   local file
-  for file in Vexamon.dll vexaspool.exe winspool.drv mpr.dll NIMMES.INI NIMDLG.INI; do
+  for file in Vexamon.dll vexaspool.exe winspool.drv mpr.dll NIMMES.INI NIMDLG.INI SETUP.EXE README.TXT; do
     cp "$ROOT/build/win64/bin/$file" "$OUT/bin/" || die "no $file in build/win64/bin"
   done
   x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static \
@@ -80,6 +81,7 @@ unset DISPLAY VEXA_WINE_XVFB
 source "$ROOT/tests/wine/lib.sh"
 source "$ROOT/tests/peers/peers.sh"
 source "$BENCH/sinks.sh"
+source "$BENCH/many.sh"
 
 work=$(mktemp -d)
 chmod 755 "$work" # cupsd (user lp) reads its configuration below it
@@ -351,7 +353,7 @@ peer_raw "$work/p910nd" 1 || die "p910nd did not start"
 peer_lpd "$work/lpd" 515 lp || die "LPRng did not start"
 peer_ipp "$IPP_DIR" "$IPP_PORT" || die "cupsd did not start"
 start_wine
-vexa_spool install >/dev/null || die "vexaspool install failed"
+vexa_install || die "SETUP.EXE did not install the monitor"
 vexa_reset_ports
 {
   port_key BenchRaw PrintMode=2 HostName=127.0.0.1 PortNum=9101
@@ -368,6 +370,8 @@ set_send_buffer 16384
 rounds "$BIG_MB MB" "$work/big" "$RUNS_BIG"
 rounds "$SMALL_MB MB" "$work/small" "$RUNS_SMALL"
 [ "$SWEEP" = 0 ] || sweep
+# Last: it stops the peers above and starts its own.
+[ "$MANY" = 0 ] || many_ports
 
 python3 "$BENCH/benchlib.py" report "$records" "$OUT/results.txt" --notes "$notes" \
   --header "Vexa bench, $started, $(nproc) CPUs, load $load_before -> $(cut -d' ' -f1-3 /proc/loadavg)" \
@@ -384,5 +388,6 @@ python3 "$BENCH/benchlib.py" report "$records" "$OUT/results.txt" --notes "$note
   --header "Same calls: probe.exe makes the job's reads, spool writes, sends, selects and protocol exchanges (LPD acks," \
   --header "IPP status query, 50 ms pauses, the answer) with no monitor; before: ${BENCH_BEFORE:-not measured (BENCH_BEFORE)}."
 status=$?
+[ "$many_failed" = 0 ] || status=1
 cp "$records" "$OUT/records.tsv"
 exit $status

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/console.h"
+#include "host/threads.h"
 
 namespace host::answer {
 namespace {
@@ -24,21 +25,54 @@ constexpr int kPasswordExplanation = 396;
 constexpr int kUserEdit = 398;
 constexpr int kPasswordEdit = 400;
 
-struct Shared {
-  Shared() { InitializeCriticalSection(&lock); }
-  CRITICAL_SECTION lock;
+// How one session line answers; line 0 is the foreground's.
+struct Answers {
+  int line = 0;
+  Reply reply = Reply::kNone;
   bool has_credentials = false;
   std::string user;
   std::string password;
+  PromptSeen on_prompt = nullptr;
+  ULONG_PTR on_prompt_context = 0;
+};
+
+struct Shared {
+  Shared() { InitializeCriticalSection(&lock); }
+  CRITICAL_SECTION lock;
+  std::vector<Answers> lines;
 };
 Shared g_shared;
+
+// The calling line's entry, made on first use; call with the lock held.
+Answers& Own() {
+  int line = threads::CurrentLine();
+  for (Answers& answers : g_shared.lines)
+    if (answers.line == line) return answers;
+  Answers& made = g_shared.lines.emplace_back();
+  made.line = line;
+  return made;
+}
+
+// A copy of LINE's answers; a line that set none answers as the foreground.
+Answers AnswersOf(int line) {
+  const Answers* own = nullptr;
+  const Answers* foreground = nullptr;
+  EnterCriticalSection(&g_shared.lock);
+  for (const Answers& answers : g_shared.lines) {
+    if (answers.line == line) own = &answers;
+    if (answers.line == 0) foreground = &answers;
+  }
+  Answers found = own ? *own : foreground ? *foreground : Answers{};
+  LeaveCriticalSection(&g_shared.lock);
+  found.line = line;
+  return found;
+}
 
 // The add-port wizard's frame, known by its Next, Back and picture controls.
 constexpr int kWizardNext = 201;
 constexpr int kWizardBack = 202;
 constexpr int kWizardPicture = 203;
 
-volatile LONG g_reply = static_cast<LONG>(Reply::kNone);
 volatile LONG g_wizard_user = static_cast<LONG>(WizardUser::kNobody);
 volatile LONG g_boxes = 0;
 volatile LONG g_wizards = 0;
@@ -48,7 +82,6 @@ volatile LONG g_wizards_unanswered = 0;
 HWND g_wizard = nullptr;
 DWORD g_wizard_since = 0;
 bool g_wizard_waits = false;
-PromptSeen volatile g_on_prompt = nullptr;
 HANDLE g_watcher = nullptr;
 // Windows already reported: one stays listed until it is destroyed.
 std::vector<HWND> g_seen;
@@ -192,7 +225,7 @@ bool IsWizard(HWND dialog) {
 // that also stops a connection test before the wizard closes.
 void PressCancelButton(HWND wizard) { PostMessageA(GetDlgItem(wizard, IDCANCEL), BM_CLICK, 0, 0); }
 
-void VisitWizard(HWND wizard, Reply reply, bool unseen) {
+void VisitWizard(HWND wizard, int line, Reply reply, bool unseen) {
   auto user = static_cast<WizardUser>(InterlockedCompareExchange(&g_wizard_user, 0, 0));
   if (user == WizardUser::kDriver || (user == WizardUser::kPerson && reply == Reply::kNone))
     return;
@@ -201,35 +234,30 @@ void VisitWizard(HWND wizard, Reply reply, bool unseen) {
     g_wizard_since = GetTickCount();
     g_wizard_waits = reply == Reply::kNone;
     InterlockedIncrement(&g_wizards);
-    console::Out("wizard: %s", WindowText(wizard).c_str());
+    console::OutFor(line, "wizard: %s", WindowText(wizard).c_str());
     if (reply == Reply::kNone || reply == Reply::kWait) return;
     PressCancelButton(wizard);
-    if (unseen) console::Out("answered cancel: no display; see --answer");
+    if (unseen) console::OutFor(line, "answered cancel: no display; see --answer");
     return;
   }
   if (!g_wizard_waits || GetTickCount() - g_wizard_since < kUnansweredWizardMs) return;
   g_wizard_waits = false;
   InterlockedIncrement(&g_wizards_unanswered);
   PressCancelButton(wizard);
-  console::Out("answered cancel: nobody answered the wizard in %lu s; see --answer",
-               kUnansweredWizardMs / 1000);
+  console::OutFor(line, "answered cancel: nobody answered the wizard in %lu s; see --answer",
+                  kUnansweredWizardMs / 1000);
 }
 
-void AnswerPrompt(HWND dialog, int prompt, Reply reply) {
+void AnswerPrompt(HWND dialog, int prompt, Reply reply, const Answers& answers) {
   bool positive = reply == Reply::kOk || reply == Reply::kYes || reply == Reply::kRetry;
   bool negative = reply == Reply::kCancel || reply == Reply::kNo;
   if (prompt == kRetryPrompt) {
     if (positive || negative) Press(dialog, positive ? kRetryButton : IDCANCEL);
     return;
   }
-  EnterCriticalSection(&g_shared.lock);
-  bool credentials = g_shared.has_credentials;
-  std::string user = credentials ? g_shared.user : std::string();
-  std::string password = credentials ? g_shared.password : std::string();
-  LeaveCriticalSection(&g_shared.lock);
-  if (credentials || positive) {
-    SetDlgItemTextA(dialog, kUserEdit, user.c_str());
-    SetDlgItemTextA(dialog, kPasswordEdit, password.c_str());
+  if (answers.has_credentials || positive) {
+    SetDlgItemTextA(dialog, kUserEdit, answers.user.c_str());
+    SetDlgItemTextA(dialog, kPasswordEdit, answers.password.c_str());
     Press(dialog, IDOK);
   } else if (negative) {
     Press(dialog, IDCANCEL);
@@ -244,32 +272,36 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
   if (!GetClassNameA(window, name, sizeof(name)) || lstrcmpA(name, "#32770") != 0) return TRUE;
   // Until it is shown the dialog may not have run WM_INITDIALOG yet.
   if (!IsWindowVisible(window) || AlreadySeen(window)) return TRUE;
-  auto reply = static_cast<Reply>(InterlockedCompareExchange(&g_reply, 0, 0));
+  // The line of the command the window came up for: the thread it belongs
+  // to works for it.
+  int line = threads::LineOf(GetWindowThreadProcessId(window, nullptr));
+  Answers answers = AnswersOf(line);
+  Reply reply = answers.reply;
   // Nobody can answer a window nobody sees: it gets Cancel, and says so.
   bool unseen = reply == Reply::kNone && !HaveDisplay();
   if (unseen) reply = Reply::kCancel;
   if (IsMessageBox(window)) {
-    console::Out("box: %s | %s", WindowText(window).c_str(),
-                 WindowText(GetDlgItem(window, kBoxTextId)).c_str());
+    console::OutFor(line, "box: %s | %s", WindowText(window).c_str(),
+                    WindowText(GetDlgItem(window, kBoxTextId)).c_str());
     g_seen.push_back(window);
     InterlockedIncrement(&g_boxes);
     if (reply == Reply::kNone || reply == Reply::kWait) return TRUE;
     if (int button = ChooseButton(window, reply)) Press(window, button);
-    if (unseen) console::Out("answered cancel: no display; see --answer");
+    if (unseen) console::OutFor(line, "answered cancel: no display; see --answer");
     return TRUE;
   }
   if (IsWizard(window)) {
-    VisitWizard(window, reply, unseen);
+    VisitWizard(window, line, reply, unseen);
     return TRUE;
   }
   int prompt = PromptId(window);
   if (!prompt) return TRUE;
   HWND text = GetDlgItem(window, prompt == kRetryPrompt ? kRetryText : kPasswordExplanation);
-  console::Out("prompt %d %s", prompt, OneLine(WindowText(text ? text : window)).c_str());
+  console::OutFor(line, "prompt %d %s", prompt, OneLine(WindowText(text ? text : window)).c_str());
   g_seen.push_back(window);
-  if (PromptSeen callback = g_on_prompt) callback(prompt);
-  AnswerPrompt(window, prompt, reply);
-  if (unseen) console::Out("answered cancel: no display; see --answer");
+  if (answers.on_prompt) answers.on_prompt(prompt, answers.on_prompt_context);
+  AnswerPrompt(window, prompt, reply, answers);
+  if (unseen) console::OutFor(line, "answered cancel: no display; see --answer");
   return TRUE;
 }
 
@@ -302,8 +334,21 @@ bool Parse(const char* word, Reply* reply) {
 }
 
 void Set(Reply reply) {
-  InterlockedExchange(&g_reply, static_cast<LONG>(reply));
+  EnterCriticalSection(&g_shared.lock);
+  Own().reply = reply;
+  LeaveCriticalSection(&g_shared.lock);
   Watch();
+}
+
+void Forget(int line) {
+  EnterCriticalSection(&g_shared.lock);
+  auto& lines = g_shared.lines;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].line != line) continue;
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+    break;
+  }
+  LeaveCriticalSection(&g_shared.lock);
 }
 
 bool HaveDisplay() {
@@ -329,24 +374,35 @@ bool HaveDisplay() {
 }
 
 void Watch() {
-  if (g_watcher) return;
-  // Wine loads its display driver on first use, once per process, and the
-  // loading takes the loader lock. Were the watcher's first EnumWindows to do
-  // it while this thread sits in LoadLibrary of the monitor (whose imports
-  // need the driver too), each would wait for the other. Load it here first.
-  ReleaseDC(nullptr, GetDC(nullptr));
-  g_watcher = CreateThread(nullptr, 0, WatchWindows, nullptr, 0, nullptr);
+  EnterCriticalSection(&g_shared.lock);
+  if (!g_watcher) {
+    // Wine loads its display driver on first use, once per process, and the
+    // loading takes the loader lock. Were the watcher's first EnumWindows to
+    // do it while this thread sits in LoadLibrary of the monitor (whose
+    // imports need the driver too), each would wait for the other. Load it
+    // here first.
+    ReleaseDC(nullptr, GetDC(nullptr));
+    g_watcher = CreateThread(nullptr, 0, WatchWindows, nullptr, 0, nullptr);
+  }
+  LeaveCriticalSection(&g_shared.lock);
 }
 
 void SetCredentials(const char* user, const char* password) {
   EnterCriticalSection(&g_shared.lock);
-  g_shared.has_credentials = user != nullptr;
-  g_shared.user = user ? user : "";
-  g_shared.password = user && password ? password : "";
+  Answers& own = Own();
+  own.has_credentials = user != nullptr;
+  own.user = user ? user : "";
+  own.password = user && password ? password : "";
   LeaveCriticalSection(&g_shared.lock);
 }
 
-void OnPrompt(PromptSeen callback) { g_on_prompt = callback; }
+void OnPrompt(PromptSeen callback, ULONG_PTR context) {
+  EnterCriticalSection(&g_shared.lock);
+  Answers& own = Own();
+  own.on_prompt = callback;
+  own.on_prompt_context = context;
+  LeaveCriticalSection(&g_shared.lock);
+}
 
 void SetWizardUser(WizardUser user) { InterlockedExchange(&g_wizard_user, static_cast<LONG>(user)); }
 

@@ -1,7 +1,10 @@
 // Answers the monitor's message boxes and prompts for an unattended run. A
 // watcher thread looks at this process's top-level dialogs, whichever thread
 // owns them, so windows raised by the monitor's own threads are seen too.
+// Each session line has its own answers: a window gets those of the line
+// its thread works for (host/threads.h), and its lines carry that number.
 #pragma once
+#include <windows.h>
 
 namespace host::answer {
 
@@ -14,8 +17,11 @@ bool Parse(const char* word, Reply* reply);
 // kNone leaves boxes for a person when there is a display, and answers
 // them Cancel when there is none (saying so). Every box and prompt is
 // printed either way. Starts the watcher the first time; it keeps running
-// with whatever reply was set last.
+// with whatever reply was set last. For the calling thread's line.
 void Set(Reply reply);
+
+// Drops what a background line set, once its command has ended.
+void Forget(int line);
 
 // Whether a person can see windows: false when Wine draws on its null
 // driver or has no X display to draw on.
@@ -27,7 +33,7 @@ bool HaveDisplay();
 void Watch();
 
 // What the password prompt gets instead of the reply: OK with these two
-// fields. A null user forgets them.
+// fields. A null user forgets them. For the calling thread's line.
 void SetCredentials(const char* user, const char* password);
 
 // Who answers the add-port wizard. A driver (add lpr|ipp|raw, search) goes
@@ -52,9 +58,10 @@ struct Seen {
 };
 Seen Counts();
 
-// Called on the watcher's thread when a prompt first shows, after its line
-// and before it is answered; null for none.
-using PromptSeen = void (*)(int dialog_id);
-void OnPrompt(PromptSeen callback);
+// Called on the watcher's thread, with CONTEXT, when a prompt of the
+// calling thread's line first shows, after its line and before it is
+// answered; null for none.
+using PromptSeen = void (*)(int dialog_id, ULONG_PTR context);
+void OnPrompt(PromptSeen callback, ULONG_PTR context = 0);
 
 }  // namespace host::answer

@@ -10,6 +10,7 @@
 #include "host/console.h"
 #include "host/print.h"
 #include "host/spooler.h"
+#include "host/threads.h"
 #include "host/wizard.h"
 
 namespace host::commands {
@@ -33,33 +34,6 @@ struct Text {
   LPSTR get() { return buffer.data(); }
   std::vector<char> buffer;
 };
-
-// --- install --------------------------------------------------------------
-
-constexpr char kInstallUsage[] = "install";
-
-Outcome Install(const Words& args) {
-  if (!args.empty()) return Usage(kInstallUsage);
-  Text name(spooler::kMonitorName), environment(spooler::kEnvironment),
-      dll(spooler::kMonitorDll);
-  MONITOR_INFO_2A info{name.get(), environment.get(), dll.get()};
-  if (!AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)) &&
-      GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED)
-    return Failed(GetLastError(), "cannot register the monitor");
-  // The monitor finds its INI files through this value; they sit beside it.
-  HKEY key;
-  LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, spooler::kMonitorKey, 0, nullptr, 0,
-                                KEY_WRITE, nullptr, &key, nullptr);
-  if (status != ERROR_SUCCESS)
-    return Failed(static_cast<DWORD>(status), "cannot write the monitor's key");
-  std::string folder = spooler::ExeFolder();
-  status = RegSetValueExA(key, "InstallPath", 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(folder.c_str()),
-                          static_cast<DWORD>(folder.size() + 1));
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS ? Ok()
-                                 : Failed(static_cast<DWORD>(status), "cannot write InstallPath");
-}
 
 // --- ports ----------------------------------------------------------------
 
@@ -271,7 +245,7 @@ Outcome ShowTestBox(const Words& args) {
     if (args[0] == style.word) box.style = style.style;
   if (box.style == ~0u) return Usage(kBoxUsage);
   box.text = WindowsLines(args[2]);
-  HANDLE thread = CreateThread(nullptr, 0, ShowBox, &box, 0, nullptr);
+  HANDLE thread = threads::Start(ShowBox, &box);
   if (!thread) return Failed(GetLastError(), "cannot start a thread");
   spooler::PumpUntil(thread, INFINITE);
   CloseHandle(thread);
@@ -421,7 +395,7 @@ Outcome ShowTestPrompt(const Words& given) {
     answer::SetCredentials(credentials.substr(0, colon).c_str(),
                            credentials.substr(colon + 1).c_str());
   PromptRun run{&prompt, -1};
-  HANDLE thread = CreateThread(nullptr, 0, ShowPrompt, &run, 0, nullptr);
+  HANDLE thread = threads::Start(ShowPrompt, &run);
   if (thread) {
     spooler::PumpUntil(thread, INFINITE);
     CloseHandle(thread);
@@ -439,6 +413,71 @@ Outcome ShowTestPrompt(const Words& given) {
   return Ok();
 }
 
+// --- printers -----------------------------------------------------------------
+
+constexpr char kPrinterUsage[] = "printer add NAME PORT | printer delete NAME";
+constexpr char kPrintersUsage[] = "printers";
+
+// Whether the spooler lists PORT, as Windows checks a new printer's port.
+Outcome CheckPortExists(const std::string& port) {
+  if (DWORD error = spooler::EnsureMonitor()) return Failed(error, kNoMonitor);
+  DWORD needed = 0, returned = 0;
+  EnumPortsA(nullptr, 1, nullptr, 0, &needed, &returned);
+  std::vector<BYTE> buffer(needed ? needed : 1);
+  if (!EnumPortsA(nullptr, 1, buffer.data(), needed, &needed, &returned))
+    return Failed(GetLastError(), "cannot list the ports");
+  auto* ports = reinterpret_cast<PORT_INFO_1A*>(buffer.data());
+  for (DWORD i = 0; i < returned; ++i)
+    if (ports[i].pName && lstrcmpiA(ports[i].pName, port.c_str()) == 0) return Ok();
+  return Failed(0, "no port named " + port);
+}
+
+// Printers that outlive this process, as a user's printers do: SETUP.EXE
+// refuses to uninstall while one prints to a port of the monitor.
+Outcome Printer(const Words& args) {
+  if (args.size() == 3 && args[0] == "add") {
+    Outcome port = CheckPortExists(args[2]);
+    if (port.status != Status::kOk) return port;
+    Text name(args[1]), port_name(args[2]), driver("Generic / Text Only"), processor("WinPrint");
+    PRINTER_INFO_2A info{};
+    info.pPrinterName = name.get();
+    info.pPortName = port_name.get();
+    info.pDriverName = driver.get();
+    info.pPrintProcessor = processor.get();
+    info.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+    HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
+    if (!printer) return Failed(GetLastError(), "cannot add the printer " + args[1]);
+    ClosePrinter(printer);
+    console::Out("added printer %s on %s", args[1].c_str(), args[2].c_str());
+    return Ok();
+  }
+  if (args.size() == 2 && args[0] == "delete") {
+    Text name(args[1]);
+    HANDLE printer = nullptr;
+    if (!OpenPrinterA(name.get(), &printer, nullptr))
+      return Failed(GetLastError(), "no printer named " + args[1]);
+    BOOL deleted = DeletePrinter(printer);
+    DWORD error = GetLastError();
+    ClosePrinter(printer);
+    return deleted ? Ok() : Failed(error, "cannot delete the printer " + args[1]);
+  }
+  return Usage(kPrinterUsage);
+}
+
+Outcome Printers(const Words& args) {
+  if (!args.empty()) return Usage(kPrintersUsage);
+  DWORD needed = 0, returned = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 5, nullptr, 0, &needed, &returned);
+  std::vector<BYTE> buffer(needed ? needed : 1);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 5, buffer.data(), needed, &needed, &returned))
+    return Failed(GetLastError(), "cannot list the printers");
+  auto* printers = reinterpret_cast<PRINTER_INFO_5A*>(buffer.data());
+  for (DWORD i = 0; i < returned; ++i)
+    console::Out("%s\t%s", printers[i].pPrinterName, printers[i].pPortName);
+  if (returned == 0) console::Out("no printers");
+  return Ok();
+}
+
 struct Command {
   const char* name;
   const char* usage;
@@ -447,8 +486,12 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"install", kInstallUsage, "register the monitor with the stand-in spooler", Install},
     {"ports", kPortsUsage, "list the ports, as the spooler's EnumPorts sees them", Ports},
+    {"printers", kPrintersUsage, "list the printers and their ports (NAME<TAB>PORT a line)",
+     Printers},
+    {"printer", kPrinterUsage,
+     "add a printer that prints to the monitor's port PORT (kept until deleted), or delete one",
+     Printer},
     {"import", "import",
      "add the port of one new key under the monitor's Ports key (with none left AddPort opens "
      "the wizard: see --answer)",
@@ -529,16 +572,6 @@ Outcome Run(const std::vector<std::string>& words) {
     return command.run(Words(words.begin() + 1, words.end()));
   }
   return Usage(nullptr, "unknown command " + words[0]);
-}
-
-Outcome EnsureInstalled() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, spooler::kMonitorKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    LONG found = RegQueryValueExA(key, "InstallPath", nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    if (found == ERROR_SUCCESS) return Ok();
-  }
-  return Install({});
 }
 
 std::vector<Help> HelpLines() {

@@ -34,9 +34,6 @@ bool ParseNumber(const std::string& text, DWORD* value);
 // WORDS is one command and its arguments, global options already removed.
 Outcome Run(const std::vector<std::string>& words);
 
-// Runs install unless the monitor's key already has its InstallPath.
-Outcome EnsureInstalled();
-
 // Every command's usage line and what it does, for the help.
 struct Help {
   const char* usage;

@@ -11,8 +11,8 @@ source "$(dirname "$0")/../tests/wine/wine-env.sh"
 PORTS='HKLM\System\CurrentControlSet\Control\Print\Monitors\Vexa Network Printer Port\Ports'
 step() { printf '\n== %s\n' "$*"; }
 
-step "register the monitor with the stand-in spooler"
-vexa_spool install
+step "install the monitor as a user does: SETUP.EXE /S, beside the stand-in spooler"
+vexa_install
 vexa_reset_ports
 
 step "start real print servers on loopback: p910nd (Raw), LPRng (LPR) and cupsd (IPP)"

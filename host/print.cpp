@@ -8,6 +8,7 @@
 #include "host/answer.h"
 #include "host/console.h"
 #include "host/spooler.h"
+#include "host/threads.h"
 
 namespace host::print {
 
@@ -26,12 +27,15 @@ using Words = std::vector<std::string>;
 constexpr DWORD kNever = 0xFFFFFFFF;
 constexpr DWORD kPausePollMs = 20;
 constexpr DWORD kMaxWriteSize = 64 * 1024 * 1024;
+constexpr char kPrinter[] = "Vexa Test Printer";
+// The monitor names a job's spool file after its id modulo 1000.
+constexpr DWORD kSpoolNames = 1000;
 
 struct Options {
   std::string port;
   std::string file;
   std::string typed_file;  // as given, for messages
-  std::string printer = "Vexa Test Printer";
+  std::string printer;
   std::string user = "vexa";
   std::string document;  // the file's own name unless given
   std::string datatype = "RAW";
@@ -47,6 +51,8 @@ struct Options {
   bool has_output = false;
   bool has_credentials = false;
   bool cancel_on_prompt = false;
+  bool has_job = false;
+  bool has_printer = false;
 };
 
 // False with *refused saying why: an unknown option, or a bad or missing value.
@@ -84,6 +90,8 @@ bool TakeOption(const Words& args, size_t* i, Options* options, std::string* ref
   }
   const std::string& value = args[++*i];
   *refused = "bad value for " + option + ": " + value;
+  if (option == "--job") options->has_job = true;
+  if (option == "--printer") options->has_printer = true;
   if (number) return commands::ParseNumber(value, number);
   *text = value;
   if (option == "--output") options->has_output = true;
@@ -107,8 +115,9 @@ std::string WindowsPath(const std::string& path) {
   return windows;
 }
 
-// False with *refused saying what was wrong.
-bool Parse(const Words& args, Options* options, std::string* refused) {
+// False with *refused saying what was wrong. A background LINE prints to a
+// printer of its own unless told otherwise, as each port has its printers.
+bool Parse(const Words& args, int line, Options* options, std::string* refused) {
   Words positional;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i].rfind("--", 0) != 0)
@@ -116,6 +125,7 @@ bool Parse(const Words& args, Options* options, std::string* refused) {
     else if (!TakeOption(args, &i, options, refused))
       return false;
   }
+  if (!options->has_printer) options->printer = line ? kPrinter + (" " + std::to_string(line)) : kPrinter;
   *refused = positional.size() != 2 ? "print takes a port NAME and a FILE" : "bad option value";
   if (positional.size() != 2 || options->job == 0 || options->write_size == 0 ||
       options->write_size > kMaxWriteSize || options->printer.empty())
@@ -183,12 +193,9 @@ DWORD WINAPI RunControl(LPVOID param) {
   return 0;
 }
 
-// The job that a prompt cancels, 0 for none. Read on the watcher's thread.
-volatile LONG g_cancel_on_prompt = 0;
-
-void CancelOnPrompt(int) {
-  DWORD job = static_cast<DWORD>(InterlockedCompareExchange(&g_cancel_on_prompt, 0, 0));
-  if (job) spooler::Spool().ChangeJobStatus(job, JOB_STATUS_DELETING, 0);
+// On the watcher's thread, for a prompt of this job's line.
+void CancelOnPrompt(int, ULONG_PTR job) {
+  spooler::Spool().ChangeJobStatus(static_cast<DWORD>(job), JOB_STATUS_DELETING, 0);
 }
 
 // Like the spooler, hands out no data while the job is paused and none once
@@ -215,7 +222,8 @@ struct Run {
   HANDLE control_thread = nullptr;
   std::uint64_t accepted = 0;  // bytes WritePort took; jobs may pass 4 GiB
   std::string failure;         // which step failed, in words
-  bool terminal = false;       // progress lines for a person watching
+  bool terminal = false;       // a person watching: the rate at the end
+  bool progress = false;       // and a line a second, in the foreground only
   DWORD started = 0;
   DWORD last_progress = 0;
 };
@@ -251,7 +259,7 @@ void StartControl(Run* run) {
   Schedule(run->control, steps);
   for (const Step& step : steps)
     if (step.at == 0) spooler::Spool().ChangeJobStatus(o.job, step.set, step.clear);
-  run->control_thread = CreateThread(nullptr, 0, RunControl, &run->control, 0, nullptr);
+  run->control_thread = threads::Start(RunControl, &run->control);
 }
 
 void StopControl(Run* run) {
@@ -270,7 +278,7 @@ double Rate(std::uint64_t bytes, DWORD ms) { return ms ? Megabytes(bytes) * 1000
 
 // At most once a second, and only for a person at a terminal.
 void ShowProgress(Run* run) {
-  if (!run->terminal) return;
+  if (!run->progress) return;
   DWORD now = GetTickCount();
   if (now - run->last_progress < 1000) return;
   run->last_progress = now;
@@ -350,17 +358,56 @@ bool PrintOnPort(Run* run, DWORD* error, DWORD* elapsed_ms) {
   return ended != FALSE;
 }
 
-}  // namespace
+// --- jobs printing at once ----------------------------------------------------------
+// Two jobs whose ids are equal modulo 1000 would share one spool file, and a
+// printer prints one job at a time: a print that would share either with
+// one still printing is refused before anything is sent.
 
-Outcome Print(const Words& args) {
-  Options options;
-  std::string refused;
-  if (!Parse(args, &options, &refused)) return commands::Usage(kUsage, refused);
+struct Claim {
+  DWORD job;
+  std::string printer;
+  int line;  // session line that prints it, 0 the foreground
+};
+
+struct Claims {
+  Claims() { InitializeCriticalSection(&lock); }
+  CRITICAL_SECTION lock;
+  std::vector<Claim> held;
+};
+Claims g_claims;
+
+std::string LineName(int line) {
+  return line ? "line " + std::to_string(line) : std::string("the foreground");
+}
+
+// Ok when LINE holds the job already (reserved when it was started).
+Outcome TakeClaim(const Options& o, int line) {
+  EnterCriticalSection(&g_claims.lock);
+  std::string clash;
+  bool held = false;
+  for (const Claim& claim : g_claims.held) {
+    if (claim.line == line) held = true;
+    else if (claim.job % kSpoolNames == o.job % kSpoolNames)
+      clash = "job " + std::to_string(o.job) + " would share its spool file with job " +
+              std::to_string(claim.job) + " of " + LineName(claim.line) +
+              " (job ids equal modulo 1000 do)";
+    else if (lstrcmpiA(claim.printer.c_str(), o.printer.c_str()) == 0)
+      clash = "printer " + o.printer + " is printing job " + std::to_string(claim.job) + " of " +
+              LineName(claim.line);
+    if (!clash.empty()) break;
+  }
+  if (clash.empty() && !held) g_claims.held.push_back(Claim{o.job, o.printer, line});
+  LeaveCriticalSection(&g_claims.lock);
+  return clash.empty() ? commands::Ok() : commands::Failed(ERROR_BUSY, clash);
+}
+
+Outcome PrintJob(const Options& options, int line) {
   Run run(options);
   DWORD error = ERROR_SUCCESS;
   DWORD elapsed = 0;
   bool printed = false;
   run.terminal = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
+  run.progress = run.terminal && line == 0;
   run.file = CreateFileA(options.file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (run.file == INVALID_HANDLE_VALUE) {
@@ -379,13 +426,9 @@ Outcome Print(const Words& args) {
     if (options.has_credentials)
       answer::SetCredentials(options.credentials_user.c_str(),
                              options.credentials_password.c_str());
-    if (options.cancel_on_prompt) {
-      InterlockedExchange(&g_cancel_on_prompt, static_cast<LONG>(options.job));
-      answer::OnPrompt(CancelOnPrompt);
-    }
+    if (options.cancel_on_prompt) answer::OnPrompt(CancelOnPrompt, options.job);
     printed = PrintOnPort(&run, &error, &elapsed);
     answer::OnPrompt(nullptr);
-    InterlockedExchange(&g_cancel_on_prompt, 0);
     answer::SetCredentials(nullptr, nullptr);
   }
   // A job the monitor cancelled in the spooler did not print, whatever
@@ -408,6 +451,39 @@ Outcome Print(const Words& args) {
   else
     console::Out("printed %llu in %lu ms", static_cast<unsigned long long>(run.accepted), elapsed);
   return commands::Ok();
+}
+
+}  // namespace
+
+Outcome Print(const Words& args) {
+  int line = threads::CurrentLine();
+  Options options;
+  std::string refused;
+  if (!Parse(args, line, &options, &refused)) return commands::Usage(kUsage, refused);
+  Outcome claimed = TakeClaim(options, line);
+  if (claimed.status != Status::kOk) return claimed;
+  Outcome outcome = PrintJob(options, line);
+  Release(line);
+  return outcome;
+}
+
+Outcome Reserve(const Words& args, int line) {
+  Options options;
+  std::string refused;
+  if (!Parse(args, line, &options, &refused)) return commands::Usage(kUsage, refused);
+  if (!options.has_job)
+    return commands::Usage(kUsage, "a print in the background needs a --job of its own");
+  return TakeClaim(options, line);
+}
+
+void Release(int line) {
+  EnterCriticalSection(&g_claims.lock);
+  auto& held = g_claims.held;
+  for (size_t i = 0; i < held.size();) {
+    if (held[i].line == line) held.erase(held.begin() + static_cast<std::ptrdiff_t>(i));
+    else ++i;
+  }
+  LeaveCriticalSection(&g_claims.lock);
 }
 
 }  // namespace host::print

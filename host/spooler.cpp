@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/console.h"
+#include "host/threads.h"
 
 namespace host::spooler {
 namespace {
@@ -13,6 +14,12 @@ standin::Spool g_spool;
 standin::Mpr g_mpr;
 monitor::MonitorTable g_table;
 bool g_monitor_loaded = false;
+// Background commands may be the first to need the monitor, several at once.
+struct LoadLock {
+  LoadLock() { InitializeCriticalSection(&lock); }
+  CRITICAL_SECTION lock;
+};
+LoadLock g_load;
 HWND g_owner = nullptr;
 
 struct Bit {
@@ -67,9 +74,13 @@ void WINAPI ReportEvent(void*, const VexaSpoolEvent* event) {
   }
 }
 
+// The spooler loads a monitor from the system folder, where SETUP.EXE put it.
 std::string DriverPath(const char* driver) {
   bool absolute = (driver[0] && driver[1] == ':') || driver[0] == '\\';
-  return absolute ? std::string(driver) : ExeFolder() + "\\" + driver;
+  if (absolute) return driver;
+  char system[MAX_PATH] = "";
+  GetSystemDirectoryA(system, sizeof(system));
+  return std::string(system) + "\\" + driver;
 }
 
 DWORD ReadDriver(std::string* driver) {
@@ -84,6 +95,32 @@ DWORD ReadDriver(std::string* driver) {
   if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
   if (type != REG_SZ || !value[0]) return ERROR_BADKEY;
   *driver = value;
+  return ERROR_SUCCESS;
+}
+
+DWORD LoadMonitor() {
+  std::string driver;
+  if (DWORD error = ReadDriver(&driver)) return error;
+  HMODULE module = LoadLibraryA(DriverPath(driver.c_str()).c_str());
+  if (!module) return GetLastError();
+  // So that the prompts and job watchers of a background job are known as its.
+  threads::FollowThreadsOf(module);
+  auto initialize = reinterpret_cast<monitor::InitializeMonitorExFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "InitializeMonitorEx")));
+  if (!initialize) return GetLastError();
+  // The spooler hands over a writable copy of the key and an empty table.
+  static char root[] =
+      "System\\CurrentControlSet\\Control\\Print\\Monitors\\Vexa Network Printer Port";
+  g_table = monitor::MonitorTable{};
+  SetLastError(ERROR_SUCCESS);
+  if (!initialize(root, &g_table)) {
+    DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+  }
+  g_monitor_loaded = true;
+  // EnumPortsA inside this process now lists the monitor's ports, as the
+  // Windows 95 spooler's list would.
+  g_spool.SetEnumPorts(g_table.EnumPorts);
   return ERROR_SUCCESS;
 }
 
@@ -114,28 +151,10 @@ std::string ExeFolder() {
 }
 
 DWORD EnsureMonitor() {
-  if (g_monitor_loaded) return ERROR_SUCCESS;
-  std::string driver;
-  if (DWORD error = ReadDriver(&driver)) return error;
-  HMODULE module = LoadLibraryA(DriverPath(driver.c_str()).c_str());
-  if (!module) return GetLastError();
-  auto initialize = reinterpret_cast<monitor::InitializeMonitorExFn>(
-      reinterpret_cast<void*>(GetProcAddress(module, "InitializeMonitorEx")));
-  if (!initialize) return GetLastError();
-  // The spooler hands over a writable copy of the key and an empty table.
-  static char root[] =
-      "System\\CurrentControlSet\\Control\\Print\\Monitors\\Vexa Network Printer Port";
-  g_table = monitor::MonitorTable{};
-  SetLastError(ERROR_SUCCESS);
-  if (!initialize(root, &g_table)) {
-    DWORD error = GetLastError();
-    return error ? error : ERROR_GEN_FAILURE;
-  }
-  g_monitor_loaded = true;
-  // EnumPortsA inside this process now lists the monitor's ports, as the
-  // Windows 95 spooler's list would.
-  g_spool.SetEnumPorts(g_table.EnumPorts);
-  return ERROR_SUCCESS;
+  EnterCriticalSection(&g_load.lock);
+  DWORD error = g_monitor_loaded ? ERROR_SUCCESS : LoadMonitor();
+  LeaveCriticalSection(&g_load.lock);
+  return error;
 }
 
 monitor::MonitorTable& Table() { return g_table; }

@@ -302,8 +302,8 @@ BOOL WINAPI FakeEnumPorts(LPSTR server, DWORD level, LPBYTE, DWORD size, LPDWORD
 }
 
 void CheckEnumPortsRouting() {
+  // Unrouted, EnumPortsA asks the installed monitor (setup_test sees that).
   DWORD needed = 0, returned = 0;
-  CHECK_FAILS(EnumPortsA(nullptr, 2, nullptr, 0, &needed, &returned), ERROR_INVALID_FUNCTION);
   spool.SetEnumPorts(FakeEnumPorts);
   char server[] = "\\\\here";
   CHECK(EnumPortsA(server, 2, nullptr, 7, &needed, &returned));

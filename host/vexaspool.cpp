@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "host/answer.h"
+#include "host/background.h"
 #include "host/commands.h"
 #include "host/console.h"
 #include "host/spooler.h"
+#include "host/threads.h"
 
 namespace {
 
@@ -34,6 +36,7 @@ void PrintHelp(FILE* stream) {
   for (const auto& help : host::commands::HelpLines())
     std::fprintf(stream, "  %s\n      %s\n", help.usage, help.what);
   line("  help\n      this text");
+  line("  wait\n      in a session: wait for the commands running in the background");
   line("options, before or after the command:");
   line("  --answer ok|cancel|retry|yes|no|wait");
   line("      answers every message box and prompt of the monitor. Without it a box is shown");
@@ -45,12 +48,21 @@ void PrintHelp(FILE* stream) {
   line("exit status: 0 success, 1 the operation failed, 2 usage, 3 the job was cancelled;");
   line("a session exits with the worst status of its commands. In a session each command");
   line("ends with a line \"ok\" or \"error N: WHAT\".");
+  line("");
+  line("A session line ending in \" &\" runs in the background, on a thread of its own, as the");
+  line("spooler prints each printer's jobs: print, sleep, box and prompt. Every line it prints");
+  line("starts with its line number in the session (\"[3] printed ...\"), its last \"[3] ok\"");
+  line("or \"[3] error N: WHAT\"; its --answer and --credentials answer its own boxes and");
+  line("prompts. A print there needs a --job of its own and prints to a printer of its own");
+  line("(\"Vexa Test Printer 3\"): one whose job id equals another printing job's modulo");
+  line("1000 (they would share a spool file), or whose --printer is printing, is refused");
+  line("before anything is sent. wait waits for all of them and says how each went");
+  line("(\"waited for [2] ok, [3] failed\"); the end of the input waits for them as well.");
   std::fflush(stream);
 }
 
 struct Options {
   Reply reply = Reply::kNone;
-  bool ensure_installed = false;  // only for a run, not in a session
   bool help = false;
   bool version = false;
   std::string refused;  // an option that is not one
@@ -59,14 +71,11 @@ struct Options {
 // Takes the global options out of the words, wherever they stand; the
 // command's own options stay. A word the command does not know is the
 // command's to refuse.
-void TakeOptions(Words* words, Options* options, bool in_session) {
+void TakeOptions(Words* words, Options* options) {
   for (size_t i = 0; i < words->size();) {
     const std::string& word = (*words)[i];
     size_t taken = 0;
-    if (word == "--ensure-installed" && !in_session) {
-      options->ensure_installed = true;
-      taken = 1;
-    } else if (word == "--help" || word == "-h") {
+    if (word == "--help" || word == "-h") {
       options->help = true;
       taken = 1;
     } else if (word == "--version") {
@@ -157,49 +166,85 @@ bool NextLine(LineReader* reader, std::string* line) {
   return true;
 }
 
-// Runs one command of a session and says how it ended, on one line.
-Status SessionCommand(Words words, Reply session_reply) {
+// Says how a command of session line LINE ended, on one line.
+Status Report(const Outcome& outcome, int line) {
+  switch (outcome.status) {
+    case Status::kOk:
+      host::console::OutFor(line, "ok");
+      break;
+    case Status::kUsage:
+      host::console::OutFor(line, "error %lu: %s%s%s",
+                            static_cast<unsigned long>(ERROR_INVALID_PARAMETER),
+                            outcome.what.c_str(), outcome.what.empty() ? "usage: " : "; usage: ",
+                            outcome.usage ? outcome.usage : "see help");
+      break;
+    default:
+      host::console::OutFor(line, "error %lu: %s", outcome.error,
+                            host::commands::Describe(outcome, false).c_str());
+      break;
+  }
+  return outcome.status;
+}
+
+// A command, global options taken out, on the thread of its session line.
+Status RunReported(const Words& words, Reply reply) {
+  host::answer::Set(reply);
+  return Report(host::commands::Run(words), host::threads::CurrentLine());
+}
+
+// Runs one command of a session and says how it ended, on one line; a
+// background one is only started here, and says so when it ends.
+Status SessionCommand(Words words, Reply session_reply, int line, bool background) {
   Options options;
   options.reply = session_reply;
-  TakeOptions(&words, &options, true);
+  TakeOptions(&words, &options);
+  if (!options.refused.empty())
+    return Report(Outcome{Status::kUsage, 0, nullptr, options.refused}, background ? line : 0);
+  if (background) {
+    Outcome started = host::background::Start(line, words, options.reply, RunReported);
+    return started.status == Status::kOk ? Status::kOk : Report(started, line);
+  }
   if (options.help || (!words.empty() && words[0] == "help")) {
     PrintHelp(stdout);
     host::console::Out("ok");
     return Status::kOk;
   }
-  Outcome outcome{Status::kUsage, ERROR_INVALID_PARAMETER, nullptr, options.refused};
-  if (options.refused.empty()) {
-    host::answer::Set(options.reply);
-    outcome = host::commands::Run(words);
+  if (!words.empty() && words[0] == "wait") {
+    if (words.size() != 1) return Report(host::commands::Usage("wait"), 0);
+    Status waited = host::background::Wait();
+    host::console::Out("ok");
+    return waited;
   }
-  switch (outcome.status) {
-    case Status::kOk:
-      host::console::Out("ok");
-      break;
-    case Status::kUsage:
-      host::console::Out("error %lu: %s%s%s", static_cast<unsigned long>(ERROR_INVALID_PARAMETER),
-                         outcome.what.c_str(), outcome.what.empty() ? "usage: " : "; usage: ",
-                         outcome.usage ? outcome.usage : "see help");
-      break;
-    default:
-      host::console::Out("error %lu: %s", outcome.error,
-                         host::commands::Describe(outcome, false).c_str());
-      break;
-  }
-  return outcome.status;
+  return RunReported(words, options.reply);
+}
+
+// Takes a trailing " &" off LINE: true when it was there.
+bool TakeBackgroundMark(std::string* line) {
+  size_t end = line->find_last_not_of(" \t");
+  if (end == std::string::npos || end == 0 || (*line)[end] != '&' ||
+      ((*line)[end - 1] != ' ' && (*line)[end - 1] != '\t'))
+    return false;
+  line->erase(end);
+  return true;
 }
 
 int Session(Reply session_reply) {
   LineReader reader;
   CloseHandle(CreateThread(nullptr, 0, ReadLines, &reader, 0, nullptr));
   int worst = 0;
+  int number = 0;
   std::string line;
   while (NextLine(&reader, &line)) {
+    ++number;
+    bool background = TakeBackgroundMark(&line);
     Words words = Split(line);
-    if (words.empty() || words[0][0] == '#') continue;
-    worst = Worst(worst, SessionCommand(words, session_reply));
+    if (!background && (words.empty() || words[0][0] == '#')) continue;
+    worst = Worst(worst, SessionCommand(words, session_reply, number, background));
   }
-  return worst;
+  // Jobs that are still printing are waited for, not cut off.
+  std::string running = host::background::Running();
+  if (!running.empty()) host::console::Out("end of input: waiting for %s", running.c_str());
+  return Worst(worst, host::background::Wait());
 }
 
 }  // namespace
@@ -208,7 +253,7 @@ int main(int argc, char** argv) {
   host::console::Init();
   Words words(argv + 1, argv + argc);
   Options options;
-  TakeOptions(&words, &options, false);
+  TakeOptions(&words, &options);
   if (options.help || (words.size() == 1 && words[0] == "help")) {
     PrintHelp(stdout);
     return 0;
@@ -224,12 +269,8 @@ int main(int argc, char** argv) {
   }
   if (!host::spooler::BindStandIns()) return static_cast<int>(Status::kFailed);
   host::answer::Set(options.reply);
-  Outcome outcome = host::commands::Ok();
-  if (options.ensure_installed) outcome = host::commands::EnsureInstalled();
-  if (outcome.status == Status::kOk) {
-    if (words.size() == 1 && words[0] == "-") return Session(options.reply);
-    outcome = host::commands::Run(words);
-  }
+  if (words.size() == 1 && words[0] == "-") return Session(options.reply);
+  Outcome outcome = host::commands::Run(words);
   switch (outcome.status) {
     case Status::kOk:
     case Status::kCancelled:

@@ -9,6 +9,7 @@
 
 #include "host/pack.h"
 #include "host/winspool/standin.h"
+#include "monitor/monitor_table.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ struct Printer {
   DWORD not_selected_ms = 0;
   DWORD retry_ms = 0;
   DWORD status = 0;
+  bool saved = false;  // made by AddPrinterA: kept in the registry
 };
 
 struct Job {
@@ -77,10 +79,71 @@ BOOL Fail(DWORD error) {
 
 bool SameName(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
+void LoadSavedPrinters();
+
 Printer* FindPrinter(const char* name) {
+  LoadSavedPrinters();
   for (Printer& printer : g_printers)
     if (SameName(printer.name, name)) return &printer;
   return nullptr;
+}
+
+// Printers made with AddPrinterA outlive the process that made them, as on
+// Windows, so that a second program (SETUP.EXE) sees them. The key is the
+// stand-in's own: Wine keeps its CUPS printers under the Windows one.
+constexpr char kPrintersKey[] = "Software\\Vexa\\Stand-in Spooler\\Printers";
+bool g_saved_loaded = false;
+
+DWORD ReadDword(HKEY key, const char* name) {
+  DWORD value = 0, size = sizeof(value), type = 0;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD)
+    return 0;
+  return value;
+}
+
+// Under g_lock, before the first look at the printers.
+void LoadSavedPrinters() {
+  if (g_saved_loaded) return;
+  g_saved_loaded = true;
+  HKEY printers;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPrintersKey, 0, KEY_READ, &printers) != ERROR_SUCCESS)
+    return;
+  char name[MAX_PATH];
+  for (DWORD i = 0; RegEnumKeyA(printers, i, name, sizeof(name)) == ERROR_SUCCESS; ++i) {
+    HKEY key;
+    if (RegOpenKeyExA(printers, name, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+    char port[MAX_PATH] = "";
+    DWORD size = sizeof(port) - 1, type = 0;
+    if (RegQueryValueExA(key, "Port", nullptr, &type, reinterpret_cast<BYTE*>(port), &size) ==
+            ERROR_SUCCESS &&
+        type == REG_SZ) {
+      Printer printer;
+      printer.name = name;
+      printer.port = port;
+      printer.attributes = ReadDword(key, "Attributes");
+      printer.saved = true;
+      g_printers.push_back(printer);
+    }
+    RegCloseKey(key);
+  }
+  RegCloseKey(printers);
+}
+
+LONG SavePrinter(const Printer& printer) {
+  std::string path = std::string(kPrintersKey) + "\\" + printer.name;
+  HKEY key;
+  LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                nullptr, &key, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  status = RegSetValueExA(key, "Port", 0, REG_SZ, reinterpret_cast<const BYTE*>(printer.port.c_str()),
+                          host::StringBytes(printer.port.c_str()));
+  if (status == ERROR_SUCCESS)
+    status = RegSetValueExA(key, "Attributes", 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&printer.attributes), sizeof(DWORD));
+  RegCloseKey(key);
+  return status;
 }
 
 Job* FindJob(DWORD id) {
@@ -243,6 +306,65 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   return TRUE;
 }
 
+LONG DeleteKeyTree(HKEY parent, const char* name) {
+  HKEY key;
+  LONG status = RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key);
+  if (status != ERROR_SUCCESS) return status;
+  char child[MAX_PATH];
+  while ((status = RegEnumKeyA(key, 0, child, sizeof(child))) == ERROR_SUCCESS)
+    if ((status = DeleteKeyTree(key, child)) != ERROR_SUCCESS) break;
+  RegCloseKey(key);
+  return status == ERROR_NO_MORE_ITEMS ? RegDeleteKeyA(parent, name) : status;
+}
+
+// A process that has not loaded the monitor itself (SETUP.EXE asking which
+// ports exist) gets them as from the spooler, which has: the installed
+// Windows 95 monitor is loaded from the system folder, asked, and let go.
+// Wine's own monitors are NT ones, without InitializeMonitorEx, and are
+// passed over; the machine has one Windows 95 monitor, so its answer is the
+// whole answer.
+BOOL EnumPortsOfInstalledMonitor(LPSTR server, DWORD level, LPBYTE ports, DWORD size,
+                                 LPDWORD needed, LPDWORD returned) {
+  HKEY monitors;
+  std::string root(kMonitorsKey, sizeof(kMonitorsKey) - 2);  // without its last backslash
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, root.c_str(), 0, KEY_READ, &monitors) != ERROR_SUCCESS)
+    return Fail(ERROR_INVALID_FUNCTION);
+  char name[MAX_PATH];
+  char system[MAX_PATH];
+  UINT system_length = GetSystemDirectoryA(system, sizeof(system));
+  for (DWORD i = 0; system_length && RegEnumKeyA(monitors, i, name, sizeof(name)) == ERROR_SUCCESS; ++i) {
+    HKEY key;
+    if (RegOpenKeyExA(monitors, name, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+    char driver[MAX_PATH] = "";
+    DWORD driver_size = sizeof(driver) - 1;
+    LONG status = RegQueryValueExA(key, "Driver", nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(driver), &driver_size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || !driver[0]) continue;
+    std::string path = std::string(system) + "\\" + driver;
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (!module) continue;
+    auto initialize = reinterpret_cast<monitor::InitializeMonitorExFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "InitializeMonitorEx")));
+    std::string key_path = kMonitorsKey + std::string(name);
+    std::vector<char> writable(key_path.begin(), key_path.end());
+    writable.push_back('\0');
+    monitor::MonitorTable table{};
+    if (!initialize || !initialize(writable.data(), &table) || !table.EnumPorts) {
+      FreeLibrary(module);
+      continue;
+    }
+    RegCloseKey(monitors);
+    BOOL ok = table.EnumPorts(server, level, ports, size, needed, returned);
+    DWORD error = GetLastError();
+    FreeLibrary(module);
+    SetLastError(error);
+    return ok;
+  }
+  RegCloseKey(monitors);
+  return Fail(ERROR_INVALID_FUNCTION);
+}
+
 // --- winspool -------------------------------------------------------------
 
 BOOL WINAPI OpenPrinterA(LPSTR name, LPHANDLE handle, LPPRINTER_DEFAULTSA) {
@@ -383,8 +505,112 @@ BOOL WINAPI EnumPortsA(LPSTR server, DWORD level, LPBYTE ports, DWORD size, LPDW
     proc = g_enum_ports;
   }
   // Called unlocked: the monitor may well call back into the spooler.
-  if (!proc) return Fail(ERROR_INVALID_FUNCTION);
-  return proc(server, level, ports, size, needed, returned);
+  if (proc) return proc(server, level, ports, size, needed, returned);
+  return EnumPortsOfInstalledMonitor(server, level, ports, size, needed, returned);
+}
+
+BOOL WINAPI EnumPrintersA(DWORD flags, LPSTR name, DWORD level, LPBYTE buffer, DWORD size,
+                          LPDWORD needed, LPDWORD returned) {
+  if (!needed || !returned) return Fail(RPC_X_NULL_REF_POINTER);
+  if (name && *name) return Fail(ERROR_INVALID_NAME);
+  if (level != 1 && level != 5) return Fail(ERROR_INVALID_LEVEL);
+  *returned = 0;
+  Locked lock;
+  LoadSavedPrinters();
+  if ((flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_DEFAULT)) == 0) return CheckBuffer(0, buffer, size, needed);
+  DWORD bytes = 0;
+  for (const Printer& printer : g_printers)
+    bytes += level == 1 ? sizeof(PRINTER_INFO_1A) + 2 * host::StringBytes(printer.name.c_str()) +
+                              host::StringBytes("")
+                        : sizeof(PRINTER_INFO_5A) + host::StringBytes(printer.name.c_str()) +
+                              host::StringBytes(printer.port.c_str());
+  if (!CheckBuffer(bytes, buffer, size, needed)) return FALSE;
+  host::Packer packer = host::StartPacking(buffer, size);
+  for (const Printer& printer : g_printers) {
+    if (level == 1) {
+      auto* info = host::PackRecord<PRINTER_INFO_1A>(packer);
+      info->Flags = PRINTER_ENUM_ICON8;
+      info->pDescription = host::PackString(packer, printer.name.c_str());
+      info->pName = host::PackString(packer, printer.name.c_str());
+      info->pComment = host::PackString(packer, "");
+    } else {
+      auto* info = host::PackRecord<PRINTER_INFO_5A>(packer);
+      info->pPrinterName = host::PackString(packer, printer.name.c_str());
+      info->pPortName = host::PackString(packer, printer.port.c_str());
+      info->Attributes = printer.attributes;
+      info->DeviceNotSelectedTimeout = printer.not_selected_ms;
+      info->TransmissionRetryTimeout = printer.retry_ms;
+    }
+    ++*returned;
+  }
+  return TRUE;
+}
+
+HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE data) {
+  auto* info = reinterpret_cast<PRINTER_INFO_2A*>(data);
+  DWORD error = ERROR_SUCCESS;
+  if (server && *server) error = ERROR_INVALID_NAME;
+  else if (level != 2) error = ERROR_INVALID_LEVEL;
+  else if (!info || !info->pPrinterName || !*info->pPrinterName || !info->pPortName || !*info->pPortName)
+    error = ERROR_INVALID_PARAMETER;
+  if (error) {
+    SetLastError(error);
+    return nullptr;
+  }
+  Locked lock;
+  if (FindPrinter(info->pPrinterName)) {
+    SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
+    return nullptr;
+  }
+  Printer printer;
+  printer.name = info->pPrinterName;
+  printer.port = info->pPortName;
+  printer.attributes = info->Attributes;
+  printer.saved = true;
+  if (LONG status = SavePrinter(printer); status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    return nullptr;
+  }
+  g_printers.push_back(printer);
+  auto* opened = new PrinterHandle{printer.name};
+  g_handles.push_back(opened);
+  return opened;
+}
+
+BOOL WINAPI DeletePrinter(HANDLE handle) {
+  Locked lock;
+  PrinterHandle* opened = FindHandle(handle);
+  if (!opened || opened->printer.empty()) return Fail(ERROR_INVALID_HANDLE);
+  for (auto it = g_printers.begin(); it != g_printers.end(); ++it) {
+    if (!SameName(it->name, opened->printer.c_str())) continue;
+    if (it->saved) {
+      std::string path = std::string(kPrintersKey) + "\\" + it->name;
+      LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+      if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return Fail(status);
+    }
+    g_printers.erase(it);
+    return TRUE;
+  }
+  return Fail(ERROR_INVALID_PRINTER_NAME);
+}
+
+BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR name) {
+  if (server && *server) return Fail(ERROR_INVALID_NAME);
+  if (!name || !*name) return Fail(ERROR_INVALID_PARAMETER);
+  if (environment && *environment && lstrcmpiA(environment, kEnvironment) != 0)
+    return Fail(ERROR_INVALID_ENVIRONMENT);
+  std::string path = std::string(kMonitorsKey) + name;
+  Locked lock;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+  bool registered =
+      RegQueryValueExA(key, "Driver", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  if (!registered) return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+  // The monitor's key goes with it, its ports' keys included.
+  LONG status = DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str());
+  return status == ERROR_SUCCESS ? TRUE : Fail(static_cast<DWORD>(status));
 }
 
 BOOL WINAPI AddMonitorA(LPSTR server, DWORD level, LPBYTE info) {

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Usage: check_dll.sh DLL ALLOWLIST
+# Usage: check_dll.sh DLL|EXE ALLOWLIST
 #
 # Checks that an i686 Vexamon.dll can be loaded and run by Windows 95 on a
 # 486: PE shape, the single undecorated export, header versions 4.0, imports
 # limited to what Windows 95 exports (ALLOWLIST, see win95-exports.txt), no C
-# runtime, and no instruction newer than the 486.
+# runtime, and no instruction newer than the 486. A file named *.EXE (the
+# installer) is checked the same way as a program: no DLL flag, no exports,
+# and SHELL32 for its folder picker.
 #
 # Exit status: 0 all checks pass (one summary line), 1 at least one violation
 # (every violation is printed), 2 the checker could not run.
@@ -24,6 +26,8 @@ ALLOWED_DLLS="ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MPR.DLL USER32.DL
 command -v "$OBJDUMP" >/dev/null 2>&1 || { echo "check_dll: $OBJDUMP not found" >&2; exit 2; }
 dll=$1
 name=${dll##*/}
+program=0
+case $name in *.[eE][xX][eE]) program=1 ALLOWED_DLLS="$ALLOWED_DLLS SHELL32.DLL" ;; esac
 tmp=$(mktemp -d) || exit 2
 trap 'rm -rf "$tmp"' EXIT
 
@@ -61,7 +65,13 @@ grep -q 'file format pei-i386$' "$tmp/p" ||
 [ "$(field Magic)" = 010b ] || violate "optional header magic $(field Magic), want 010b (PE32)"
 # objdump lists each Characteristics flag on its own line.
 awk '/^Characteristics/ { on = 1; next } on && /^\t/ { if ($1 == "DLL") found = 1; next } { on = 0 }
-     END { exit !found }' "$tmp/p" || violate "the DLL flag is not set in the file characteristics"
+     END { exit !found }' "$tmp/p"
+dll_flag=$((1 - $?))
+if [ $program = 1 ]; then
+  [ $dll_flag = 0 ] || violate "the DLL flag is set in a program's file characteristics"
+elif [ $dll_flag = 0 ]; then
+  violate "the DLL flag is not set in the file characteristics"
+fi
 
 os="$(field MajorOSystemVersion).$(field MinorOSystemVersion)"
 sub="$(field MajorSubsystemVersion).$(field MinorSubsystemVersion)"
@@ -83,7 +93,9 @@ awk '/^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
      on && /^[ \t]*\[ *[0-9]+\]/ { sub(/^[ \t]*\[ *[0-9]+\][ \t]+/, ""); print; next }
      on { on = 0 }' "$tmp/p" >"$tmp/exports"
 eat=$(awk '/^\tExport Address Table[ \t]+[0-9a-f]+$/ { print $NF; exit }' "$tmp/p")
-if ! grep -q '^The Export Tables' "$tmp/p"; then
+if [ $program = 1 ]; then
+  grep -q '^The Export Tables' "$tmp/p" && violate "a program with exports: $(tr '\n' ' ' <"$tmp/exports")"
+elif ! grep -q '^The Export Tables' "$tmp/p"; then
   violate "has no export table, want exactly InitializeMonitorEx"
 else
   while IFS= read -r e; do
@@ -170,5 +182,5 @@ if [ "$violations" -ne 0 ]; then
   echo "$name: FAILED, $violations violation(s)"
   exit 1
 fi
-echo "$name: OK: PE32 i386 DLL, export InitializeMonitorEx, OS/subsystem 4.0 GUI," \
+echo "$name: OK: PE32 i386 $([ $program = 1 ] && echo "program, no exports" || echo "DLL, export InitializeMonitorEx"), OS/subsystem 4.0 GUI," \
   "$nimp imports from $ndll DLLs all on the Windows 95 list, $ninsns instructions all 486-safe"

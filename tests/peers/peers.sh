@@ -2,12 +2,16 @@
 # Real print servers for the end-to-end tests, on loopback only, each with
 # a private configuration (no file under /etc is touched) and stopped by PID.
 # Each returns non-zero, saying why, when its server does not come up.
-#   peer_lpd DIR PORT [QUEUE]     LPRng accepting only source ports 721-731
+#   peer_lpd DIR PORT [--any-port] [QUEUE...]
+#                                 LPRng accepting only source ports 721-731 (any with
+#                                 --any-port); one queue (lp) spools to DIR/spool,
+#                                 each of several to DIR/spool/QUEUE
 #   peer_raw DIR N                p910nd on 127.0.0.1:9100+N (N 0-9) writing DIR/raw.out
 #   peer_fault DIR PORT MODE ...  a hand-written peer for faults (fault_peer.py)
 #   peer_silent DIR PORT          accepts connections, reads, never answers
-#   peer_ipp DIR PORT [--auth|--auth-all USER:PASS]
-#                                 cupsd with one raw queue, ipp://127.0.0.1:PORT/printers/q;
+#   peer_ipp DIR PORT [--auth|--auth-all USER:PASS | --queues N]
+#                                 cupsd with one raw queue, ipp://127.0.0.1:PORT/printers/q
+#                                 (and with --queues, raw queues q1 to qN besides);
 #                                 with --auth, job operations need Basic USER:PASS;
 #                                 with --auth-all, reading the printer's status too
 #   peer_ipp_document DIR         path of the newest document cupsd received, as received
@@ -61,12 +65,31 @@ peer_stop_all() {
 # LPRng reads its configuration only from /etc/lprng when run as root: give
 # it a private one in its own mount namespace.
 peer_lpd() {
-  local dir=$1 port=$2 queue=${3:-lp}
+  local dir=$1 port=$2 perms='REJECT SERVICE=X NOT PORT=721-731\n' queue spool queues
+  shift 2
+  [ "${1:-}" = --any-port ] && { perms= && shift; }
+  queues=("${@:-lp}")
   mkdir -p "$dir/etc" "$dir/spool" "$dir/run"
   # lpd reads its files as the daemon user: the folders on the way must let it.
   chmod a+rx "$dir" "$(dirname "$dir")" "$dir/etc"
   chown daemon:lp "$dir/spool" "$dir/run"
   chmod 775 "$dir/spool" "$dir/run"
+  : >"$dir/etc/printcap"
+  for queue in "${queues[@]}"; do
+    spool=$dir/spool
+    if [ ${#queues[@]} -gt 1 ]; then
+      spool=$dir/spool/$queue
+      mkdir -p "$spool" && chown daemon:lp "$spool" && chmod 775 "$spool"
+    fi
+    cat >>"$dir/etc/printcap" <<CONF
+$queue:\\
+  :sd=$spool:\\
+  :lp=/dev/null:\\
+  :mx=0:\\
+  :save_when_done:\\
+  :sh:
+CONF
+  done
   cat >"$dir/etc/lpd.conf" <<CONF
 lpd_listen_port=$port
 unix_socket_path=off
@@ -74,15 +97,7 @@ lockfile=$dir/run/lpd
 printcap_path=$dir/etc/printcap
 lpd_printcap_path=$dir/etc/printcap
 CONF
-  cat >"$dir/etc/printcap" <<CONF
-$queue:\\
-  :sd=$dir/spool:\\
-  :lp=/dev/null:\\
-  :mx=0:\\
-  :save_when_done:\\
-  :sh:
-CONF
-  printf 'REJECT SERVICE=X NOT PORT=721-731\nDEFAULT ACCEPT\n' >"$dir/etc/lpd.perms"
+  printf '%bDEFAULT ACCEPT\n' "$perms" >"$dir/etc/lpd.perms"
   unshare -m sh -c "mount --bind '$dir/etc' /etc/lprng && exec /usr/sbin/lpd -F" \
     </dev/null >"$dir/lpd.log" 2>&1 &
   _peer_started "$port" "$dir/lpd.log"
@@ -117,10 +132,11 @@ peer_silent() {
 # ServerBin, RequestRoot and the rest for ownership: everything lives under
 # DIR, root-owned, and the folders on the way must let lp (its User) through.
 peer_ipp() {
-  local dir=${1:?} port=$2 auth='' status_operations=''
+  local dir=${1:?} port=$2 auth='' status_operations='' queues=0 n
   case "${3:-}" in
     --auth) auth=$4 ;;
     --auth-all) auth=$4 status_operations=' Get-Printer-Attributes' ;;
+    --queues) queues=$4 ;;
   esac
   rm -rf "${dir:?}"/{etc,spool,state,cache,tmp,lib,log,pam.d}
   mkdir -p "$dir/etc" "$dir/spool" "$dir/state" "$dir/cache" "$dir/tmp" "$dir/log" "$dir/ipptool"
@@ -177,13 +193,9 @@ $limit_auth
   </Limit>
 </Policy>
 CONF
-  cat >"$dir/etc/printers.conf" <<CONF
-<Printer q>
-DeviceURI file:///dev/null
-State Idle
-Accepting Yes
-</Printer>
-CONF
+  for n in q $(seq -f 'q%g' 1 "$queues"); do
+    printf '<Printer %s>\nDeviceURI file:///dev/null\nState Idle\nAccepting Yes\n</Printer>\n' "$n"
+  done >"$dir/etc/printers.conf"
   if [ -n "$auth" ]; then
     # libpam also reads "other" and the common-* files: copy them all.
     cp -a /etc/pam.d "$dir/pam.d"

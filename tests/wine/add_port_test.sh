@@ -16,7 +16,7 @@ clear_internet() { for v in ProxyEnable ProxyServer; do internet delete "$INTERN
 trap 'peer_stop_all; clear_internet; rm -rf "$work"' EXIT
 head -c $((256 * 1024)) /dev/urandom >"$work/doc"
 
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 clear_internet
 need peer_ipp "$work/cups" 8631

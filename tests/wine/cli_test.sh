@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf 'one line\n' >"$work/doc.txt"
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 
 # row EXIT LINE ARGS...: runs vexaspool once; LINE is an extended regex that
@@ -60,7 +60,7 @@ out=$(
   unset VEXA_WINE_XVFB DISPLAY
   export WINEPREFIX=$work/prefix VEXA_BUILD
   source "$VEXA_ROOT/tests/wine/wine-env.sh"
-  vexa_spool install 2>&1
+  vexa_install 2>&1
   { port_key CliDown PrintMode=2 HostName=127.0.0.1 PortNum=9198; } | reg_import
   vexa_spool print CliDown "$(winpath "$work/doc.txt")" 2>&1
   vexa_wine_stop >/dev/null 2>&1

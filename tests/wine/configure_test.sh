@@ -15,7 +15,7 @@ chmod 755 "$work"
 trap 'peer_stop_all; rm -rf "$work"' EXIT
 head -c $((64 * 1024)) /dev/urandom >"$work/doc"
 
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 IPP=ipp://127.0.0.1:8633/printers/q
 {

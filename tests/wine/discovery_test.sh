@@ -42,6 +42,7 @@ guard_sees "addr add 192.168.77.1/24 dev vbr0" "addr del 192.168.77.1/24 dev vbr
 # Prefix, settings and X display as every Wine test has them; the server this
 # starts outside the lab is stopped again before anything can broadcast.
 vexa_wine_setup || refuse "no Wine"
+vexa_ensure_installed || refuse "SETUP.EXE did not install the monitor"
 _vexa_wine_stop_server
 _vexa_wine_find_socket || refuse "no prefix"
 server_dir=${_VEXA_WINE_SOCKET%/socket}
@@ -133,7 +134,7 @@ done
 lan_queue_server c "$LAN_DIR/query-c" 10.77.0.13:19541:one || refuse "no print server on c"
 spool_in_lab() {
   lan_check_isolated || refuse "the lab is not isolated"
-  lan_exec timeout 120 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" --ensure-installed \
+  lan_exec timeout 120 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" \
     --answer cancel "$@" </dev/null 2>&1
 }
 out=$(spool_in_lab search --wait 2000 --pick 1)

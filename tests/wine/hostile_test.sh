@@ -13,7 +13,7 @@ trap 'peer_stop_all; rm -rf "$work"' EXIT
 size=$((16 * 1024 * 1024))
 head -c $size /dev/urandom >"$work/job"
 
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 {
   port_key IppReset PrintMode=1 URL=ipp://127.0.0.1:9140/p Language=en-us Reconnection=1

@@ -27,7 +27,7 @@ stored_password() {
 
 URL=ipp://127.0.0.1:8631/printers/q
 AUTH_URL=ipp://127.0.0.1:8632/printers/q
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 {
   port_key IppCounted PrintMode=1 URL=$URL Language=en-us

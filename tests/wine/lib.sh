@@ -86,9 +86,8 @@ message() {
 spool_job() {
   local port=$1 file=$2
   shift 2
-  vexa_wine_setup || return
-  timeout 300 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" --ensure-installed \
-    --answer "${answer:-cancel}" print "$port" "$(winpath "$file")" "$@" 2>&1
+  vexa_ensure_installed || return
+  timeout 300 "$WINELOADER" "$VEXA_BIN/vexaspool.exe" --answer "${answer:-cancel}" print "$port" "$(winpath "$file")" "$@" 2>&1
 }
 # print_job as spool_job, with the lines in $out and the exit status in $status.
 print_job() {

@@ -22,7 +22,7 @@ vexa_wine_exe standin_check.exe || fail "standin_check.exe"
 # The first program of a server session hands its output on to services.exe
 # and friends, which outlive it: were that a pipe of ours, it would never close.
 vexa_wine_stop
-out=$(vexa_spool install | timeout 60 cat) || fail "the first program's output pipe was open after 60 s"
+out=$(vexa_install | timeout 60 cat) || fail "the first program's output pipe was open after 60 s"
 vexa_reset_ports
 
 # --- ports found in the registry at start ------------------------------------
@@ -66,7 +66,7 @@ count 6" "$out"
   /v InstallPath /f </dev/null >/dev/null 2>&1
 expect "built-in description" "Q${T}$M${T}ZR-MDL0000000000 Network Printer Raw Port${T}1" \
   "$(vexa_wine_exe vexaspool.exe ports | grep '^Q')"
-vexa_spool install >/dev/null || fail "install again"
+vexa_install || fail "install again"
 
 # --- one process: colon forms, import, delete, network printers ----------------
 session_start --answer ok

@@ -15,7 +15,7 @@ head -c $((1024 * 1024)) /dev/urandom >"$big"
 
 # A registered port: only --output naming a file makes its jobs pass through.
 # A second one on a loopback port where nobody listens.
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 {
   port_key PrintLpr PrintMode=0 HostName=127.0.0.1 PortName=lp

@@ -16,7 +16,7 @@ head -c 1 /dev/urandom >"$work/one"
 head -c $((8 * 1024 * 1024)) /dev/urandom >"$work/big"
 head -c $((24 * 1024 * 1024)) /dev/urandom >"$work/huge"
 
-need vexa_spool install >/dev/null
+need vexa_install
 vexa_reset_ports
 {
   port_key RawP PrintMode=2 HostName=127.0.0.1 PortNum=9101

@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # Running the Windows side under Wine: source this file, then
 #   vexa_wine_exe EXE [ARGS]   run bin/EXE (or a path) under Wine; its exit status
+#   vexa_install [ARGS]        SETUP.EXE /S ARGS: install the monitor as a user does
 #   vexa_spool [ARGS]          run vexaspool.exe, installing the monitor first if needed
 #   vexa_reset_ports           forget every port the monitor saved
 #   vexa_wine_setup            make the prefix and start the server (the others call it)
@@ -272,10 +273,42 @@ vexa_wine_exe() {
   "$WINELOADER" "$exe" "$@"
 }
 
-# vexaspool.exe installs the monitor itself when its key has no InstallPath:
-# one Wine process per call instead of two.
+# SETUP.EXE's record of its last /S run, in Wine's temporary folder.
+vexa_setup_log() {
+  local user=${USER:-$(id -un)} temp
+  for temp in Temp AppData/Local/Temp; do
+    [ -f "$WINEPREFIX/drive_c/users/$user/$temp/SETUP.LOG" ] || continue
+    printf '%s' "$WINEPREFIX/drive_c/users/$user/$temp/SETUP.LOG"
+    return 0
+  done
+  return 1
+}
+
+# Installs the monitor as a user does: SETUP.EXE /S ARGS from bin/, where it
+# sits beside the DLL and INI files as in the release. Its exit status (3010,
+# "restart to finish", reaches Linux as 194); the log on stderr when it failed.
+vexa_install() {
+  local status=0
+  vexa_wine_setup || return
+  "$WINELOADER" "$VEXA_BIN/SETUP.EXE" /S "$@" </dev/null || status=$?
+  case $status in
+    0 | 194) ;;
+    *) echo "wine-env: SETUP.EXE /S $* failed (exit $status):" >&2
+       tr -d '\r' <"$(vexa_setup_log || echo /dev/null)" >&2 ;;
+  esac
+  return $status
+}
+
+# SETUP.EXE, unless the system folder holds this build's DLL already.
+vexa_ensure_installed() {
+  vexa_wine_setup || return
+  cmp -s "$VEXA_BIN/Vexamon.dll" "$WINEPREFIX/drive_c/windows/system32/Vexamon.dll" ||
+    vexa_install
+}
+
 vexa_spool() {
-  vexa_wine_exe vexaspool.exe --ensure-installed "$@"
+  vexa_ensure_installed || return
+  "$WINELOADER" "$VEXA_BIN/vexaspool.exe" "$@"
 }
 
 # Forgets the ports the monitor saved: the next start of the monitor finds
