@@ -124,8 +124,9 @@ AuthPass=(set)" "$(vexa_spool show Mail 2>&1)"
 
 # --- they print as changed ----------------------------------------------------------------
 # The password typed into the dialog is the one cupsd asks for: no prompt.
+out=$(vexa_spool show IppBare 2>&1)
 expect "a key without time-outs: the dialog shows what a job uses" "Timeout=180" \
-  "$(vexa_spool show IppBare 2>&1 | grep '^Timeout=')"
+  "$(grep '^Timeout=' <<<"$out" || echo "$out")"
 
 need peer_ipp "$work/auth" 8633 --auth-all alice:secret
 row IppAuth 'Base64=1 UserName=alice PassWord=secret' \
