@@ -11,6 +11,10 @@
 #include "host/winspool/standin.h"
 #include "monitor/monitor_table.h"
 
+// Newer than the Windows 95 headers the build uses; Wine's advapi32 has it,
+// and the stand-in runs only there.
+extern "C" LONG WINAPI RegDeleteTreeA(HKEY key, LPCSTR subkey);
+
 namespace {
 
 struct Printer {
@@ -306,17 +310,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-LONG DeleteKeyTree(HKEY parent, const char* name) {
-  HKEY key;
-  LONG status = RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key);
-  if (status != ERROR_SUCCESS) return status;
-  char child[MAX_PATH];
-  while ((status = RegEnumKeyA(key, 0, child, sizeof(child))) == ERROR_SUCCESS)
-    if ((status = DeleteKeyTree(key, child)) != ERROR_SUCCESS) break;
-  RegCloseKey(key);
-  return status == ERROR_NO_MORE_ITEMS ? RegDeleteKeyA(parent, name) : status;
-}
-
 // A process that has not loaded the monitor itself (SETUP.EXE asking which
 // ports exist) gets them as from the spooler, which has: the installed
 // Windows 95 monitor is loaded from the system folder, asked, and let go.
@@ -609,7 +602,7 @@ BOOL WINAPI DeleteMonitorA(LPSTR server, LPSTR environment, LPSTR name) {
   RegCloseKey(key);
   if (!registered) return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
   // The monitor's key goes with it, its ports' keys included.
-  LONG status = DeleteKeyTree(HKEY_LOCAL_MACHINE, path.c_str());
+  LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
   return status == ERROR_SUCCESS ? TRUE : Fail(static_cast<DWORD>(status));
 }
 
